@@ -1,0 +1,74 @@
+#!/usr/bin/env bash
+# Builds everything from scratch and runs every test:
+#   1. the normal build (warnings as errors) and its tests, lab tests included;
+#   2. the same under AddressSanitizer + UndefinedBehaviorSanitizer;
+#   3. the engine and its tests under ThreadSanitizer;
+#   4. the receive-path fuzzer (clang, libFuzzer) for a bounded time.
+# Tests that send packets run only inside an isolated lab network; every other
+# test runs in an empty network namespace. See tests/lab/README.md.
+set -euo pipefail
+cd "$(dirname "$0")"
+scripts/install-deps.sh
+
+jobs=$(nproc)
+fuzz_seconds=${KEPLIN_FUZZ_SECONDS:-60}
+passed=0
+failed=0
+failures=()
+
+# run_ctest NAME BUILD_DIR [ctest args...]: runs the suite and adds up its results.
+run_ctest() {
+  local name=$1 dir=$2; shift 2
+  local log="$dir/ctest.log"
+  if ctest --test-dir "$dir" --output-on-failure -j "$jobs" "$@" 2>&1 | tee "$log"; then :; fi
+  local line total nfail
+  line=$(grep -E 'tests passed, [0-9]+ tests failed out of [0-9]+' "$log" | tail -1 || true)
+  if [ -z "$line" ]; then
+    failed=$((failed + 1)); failures+=("$name: ctest did not finish"); return
+  fi
+  nfail=$(sed -E 's/.* ([0-9]+) tests failed out of ([0-9]+).*/\1/' <<<"$line")
+  total=$(sed -E 's/.* ([0-9]+) tests failed out of ([0-9]+).*/\2/' <<<"$line")
+  passed=$((passed + total - nfail))
+  failed=$((failed + nfail))
+  [ "$nfail" -eq 0 ] || failures+=("$name: $nfail failed")
+}
+
+configure_and_build() {
+  local dir=$1; shift
+  cmake -S . -B "$dir" -G Ninja -DKEPLIN_WERROR=ON "$@" >/dev/null
+  cmake --build "$dir" -j "$jobs"
+}
+
+echo "== Normal build =="
+configure_and_build build
+run_ctest normal build
+
+echo "== AddressSanitizer + UndefinedBehaviorSanitizer =="
+configure_and_build build-asan -DKEPLIN_SANITIZE=address,undefined -DKEPLIN_BENCH=OFF
+ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
+LSAN_OPTIONS=suppressions=$PWD/tests/lsan.supp:print_suppressions=0 \
+UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+  run_ctest asan build-asan
+
+echo "== ThreadSanitizer (engine) =="
+configure_and_build build-tsan -DKEPLIN_SANITIZE=thread -DKEPLIN_ENGINE_ONLY=ON -DKEPLIN_BENCH=OFF
+TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 run_ctest tsan build-tsan
+
+if [ -f engine/fuzz/CMakeLists.txt ]; then
+  echo "== Fuzzing the receive path (${fuzz_seconds}s) =="
+  CC=clang CXX=clang++ configure_and_build build-fuzz -DKEPLIN_FUZZ=ON -DKEPLIN_ENGINE_ONLY=ON -DKEPLIN_BENCH=OFF
+  corpus=$(mktemp -d)
+  trap 'rm -rf "$corpus"' EXIT
+  cp engine/fuzz/corpus/* "$corpus"/ 2>/dev/null || true
+  if build-fuzz/kit/engine_receive_fuzzer -max_total_time="$fuzz_seconds" -print_final_stats=1 \
+       "$corpus" engine/fuzz/corpus >build-fuzz/fuzz.log 2>&1; then
+    passed=$((passed + 1)); echo "fuzzer: no crash in ${fuzz_seconds}s"
+  else
+    failed=$((failed + 1)); failures+=("fuzzer: see build-fuzz/fuzz.log"); tail -40 build-fuzz/fuzz.log
+  fi
+fi
+
+echo
+for f in "${failures[@]+"${failures[@]}"}"; do echo "FAILED $f"; done
+echo "all: $passed passed, $failed failed"
+[ "$failed" -eq 0 ]
