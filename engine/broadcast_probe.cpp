@@ -1,0 +1,292 @@
+// The broadcast protocol: a four-byte search to 255.255.255.255:8600 answered
+// by fixed 324-byte records, and set requests answered by a result code.
+#include "engine/discovery.h"
+
+#include <arpa/inet.h>
+#include <sys/socket.h>
+#include <sys/time.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstring>
+#include <mutex>
+#include <system_error>
+#include <thread>
+
+namespace {
+
+// Long enough that the replies arriving during the 2.5 s a search collects are
+// read by the same thread.
+constexpr timeval kReceiveTimeout{3, 0};
+constexpr size_t kDatagramBuffer = 1024;
+constexpr int kReceiveBufferBytes = 4 * 1024 * 1024;
+
+int open_probe_socket() {
+    const int s = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    if (s < 0) {
+        return -1;
+    }
+    const int on = 1;
+    if (setsockopt(s, SOL_SOCKET, SO_BROADCAST, &on, sizeof on) != 0 ||
+        setsockopt(s, SOL_SOCKET, SO_RCVTIMEO, &kReceiveTimeout, sizeof kReceiveTimeout) != 0) {
+        close(s);
+        return -1;
+    }
+    // Not fatal: a larger buffer only keeps a burst of hundreds of replies.
+    if (setsockopt(s, SOL_SOCKET, SO_RCVBUFFORCE, &kReceiveBufferBytes, sizeof kReceiveBufferBytes) != 0) {
+        setsockopt(s, SOL_SOCKET, SO_RCVBUF, &kReceiveBufferBytes, sizeof kReceiveBufferBytes);
+    }
+    return s;
+}
+
+uint32_t read_le32(const uint8_t* p) {
+    return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 | static_cast<uint32_t>(p[2]) << 16 |
+           static_cast<uint32_t>(p[3]) << 24;
+}
+
+}  // namespace
+
+uint16_t broadcast_http_port(const BroadcastRecord& record) {
+    return static_cast<uint16_t>(record.http_port[0] | record.http_port[1] << 8);
+}
+
+void set_broadcast_http_port(BroadcastRecord& record, uint16_t port) {
+    record.http_port[0] = static_cast<uint8_t>(port & 0xFF);
+    record.http_port[1] = static_cast<uint8_t>(port >> 8);
+}
+
+BroadcastRecord broadcast_record_from_reply(const uint8_t* reply) {
+    BroadcastRecord record;
+    memcpy(&record, reply, sizeof record);
+    return record;
+}
+
+void copy_text_field(char* field, size_t size, const char* text) {
+    memset(field, 0, size);
+    if (text != nullptr && size > 0) {
+        memcpy(field, text, std::min(strlen(text), size - 1));
+    }
+}
+
+struct CBroadcastProbe::State {
+    std::mutex lock;  // guards everything below but the thread object's use in Search/Stop
+    BroadcastCallback callback = nullptr;
+    void* data = nullptr;
+    sockaddr_in destination{};
+    int current_socket = -1;  // the socket the receive thread reads
+    int pending_socket = -1;  // a newer search's socket, adopted at the next receive
+    bool running = false;     // a receive thread runs (one per probe)
+    bool stopping = false;
+    std::thread thread;
+    // Held around each callback call, so that StopReceiving can wait it out.
+    std::mutex callback_lock;
+};
+
+CBroadcastProbe::CBroadcastProbe() : m_state(new State) {
+    m_state->destination.sin_family = AF_INET;
+    m_state->destination.sin_port = htons(BROADCAST_PORT);
+    m_state->destination.sin_addr.s_addr = htonl(INADDR_BROADCAST);
+}
+
+CBroadcastProbe::~CBroadcastProbe() {
+    StopReceiving();
+    delete m_state;
+}
+
+void CBroadcastProbe::SetDestination(const sockaddr_in& destination) {
+    std::lock_guard<std::mutex> hold(m_state->lock);
+    m_state->destination = destination;
+}
+
+bool CBroadcastProbe::IsReceiving() const {
+    std::lock_guard<std::mutex> hold(m_state->lock);
+    return m_state->running;
+}
+
+void CBroadcastProbe::SetCallback(BroadcastCallback callback, void* data) {
+    if (callback == nullptr) {
+        return;
+    }
+    std::lock_guard<std::mutex> hold(m_state->lock);
+    m_state->callback = callback;
+    m_state->data = data;
+}
+
+int CBroadcastProbe::Search() {
+    sockaddr_in destination;
+    {
+        std::lock_guard<std::mutex> hold(m_state->lock);
+        if (m_state->callback == nullptr) {
+            return 0;
+        }
+        destination = m_state->destination;
+    }
+    const int s = open_probe_socket();
+    if (s < 0) {
+        return 0;
+    }
+    static const uint8_t kRequest[4] = {0x44, 0x48, 0x01, 0x01};
+    if (sendto(s, kRequest, sizeof kRequest, MSG_NOSIGNAL, reinterpret_cast<const sockaddr*>(&destination),
+               sizeof destination) != static_cast<ssize_t>(sizeof kRequest)) {
+        close(s);
+        return 0;
+    }
+    std::lock_guard<std::mutex> hold(m_state->lock);
+    if (m_state->running) {
+        // The running thread moves to the new socket at once; the old one is
+        // shut down to wake it and closed by the thread.
+        if (m_state->pending_socket >= 0) {
+            close(m_state->pending_socket);
+        }
+        m_state->pending_socket = s;
+        shutdown(m_state->current_socket, SHUT_RDWR);
+        return 1;
+    }
+    if (m_state->thread.joinable()) {
+        m_state->thread.join();  // it has ended: it cleared `running` on its way out
+    }
+    m_state->current_socket = s;
+    m_state->running = true;
+    try {
+        m_state->thread = std::thread(&CBroadcastProbe::ReceiveLoop, this);
+    } catch (const std::system_error&) {
+        m_state->running = false;
+        m_state->current_socket = -1;
+        close(s);
+        return 0;
+    }
+    return 1;
+}
+
+void CBroadcastProbe::ReceiveLoop() {
+    State& st = *m_state;
+    uint8_t buffer[kDatagramBuffer];
+    uint8_t reply[BROADCAST_REPLY_SIZE];
+    for (;;) {
+        int s;
+        {
+            std::lock_guard<std::mutex> hold(st.lock);
+            if (st.stopping) {
+                break;
+            }
+            if (st.pending_socket >= 0) {
+                close(st.current_socket);
+                st.current_socket = st.pending_socket;
+                st.pending_socket = -1;
+            }
+            s = st.current_socket;
+        }
+        memset(buffer, 0, sizeof buffer);
+        const ssize_t received = recv(s, buffer, sizeof buffer, 0);
+        {
+            std::lock_guard<std::mutex> hold(st.lock);
+            if (st.stopping) {
+                break;
+            }
+            if (st.pending_socket >= 0) {
+                continue;  // woken for a newer search: read its socket instead
+            }
+            if (received < 0) {
+                break;  // time-out or a socket gone: the thread ends
+            }
+        }
+        memcpy(reply, buffer, sizeof reply);
+        std::lock_guard<std::mutex> calling(st.callback_lock);
+        BroadcastCallback callback;
+        void* data;
+        {
+            std::lock_guard<std::mutex> hold(st.lock);
+            if (st.stopping) {
+                break;
+            }
+            callback = st.callback;
+            data = st.data;
+        }
+        if (callback == nullptr) {
+            continue;
+        }
+        try {
+            callback(reply, data);
+        } catch (...) {
+            std::lock_guard<std::mutex> hold(st.lock);
+            if (st.callback == callback) {
+                st.callback = nullptr;  // a throwing callback is forgotten
+            }
+        }
+    }
+    std::lock_guard<std::mutex> hold(st.lock);
+    if (st.current_socket >= 0) {
+        close(st.current_socket);
+        st.current_socket = -1;
+    }
+    if (st.pending_socket >= 0) {
+        close(st.pending_socket);
+        st.pending_socket = -1;
+    }
+    st.running = false;
+}
+
+void CBroadcastProbe::StopReceiving() {
+    State& st = *m_state;
+    {
+        std::lock_guard<std::mutex> hold(st.lock);
+        st.stopping = true;
+        if (st.running && st.current_socket >= 0) {
+            shutdown(st.current_socket, SHUT_RDWR);
+        }
+    }
+    if (st.thread.joinable() && st.thread.get_id() != std::this_thread::get_id()) {
+        st.thread.join();
+    }
+    std::lock_guard<std::mutex> hold(st.lock);
+    if (!st.running) {
+        st.stopping = false;  // a later search starts a new thread
+    }
+}
+
+int CBroadcastProbe::SetDevice(const BroadcastRecord& record) {
+    BroadcastRecord request = record;
+    request.magic[0] = 0x44;
+    request.magic[1] = 0x48;
+    request.type[0] = 0x02;
+    request.type[1] = 0x01;
+    sockaddr_in destination;
+    {
+        std::lock_guard<std::mutex> hold(m_state->lock);
+        destination = m_state->destination;
+    }
+    const int s = open_probe_socket();
+    if (s < 0) {
+        return 0;
+    }
+    int result = 0;
+    if (sendto(s, &request, sizeof request, MSG_NOSIGNAL, reinterpret_cast<const sockaddr*>(&destination),
+               sizeof destination) == static_cast<ssize_t>(sizeof request)) {
+        // Non-final answers are skipped, but never past one receive time-out in
+        // all: a camera repeating them must not hang the caller.
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(kReceiveTimeout.tv_sec);
+        uint8_t buffer[kDatagramBuffer];
+        while (std::chrono::steady_clock::now() < deadline) {
+            const ssize_t received = recv(s, buffer, sizeof buffer, 0);
+            if (received < static_cast<ssize_t>(BROADCAST_RESULT_SIZE)) {
+                break;  // time-out, or a result too short to hold a code
+            }
+            const uint32_t code = read_le32(buffer + BROADCAST_RECORD_SIZE);
+            if (code == BROADCAST_ACCEPTED) {
+                result = 1;
+                break;
+            }
+            if (code == BROADCAST_REFUSED) {
+                result = -1;
+                break;
+            }
+            if (code == BROADCAST_REFUSED_OTHER) {
+                result = -2;
+                break;
+            }
+        }
+    }
+    close(s);
+    return result;
+}
