@@ -54,18 +54,18 @@ echo "== ThreadSanitizer (engine) =="
 configure_and_build build-tsan -DKEPLIN_SANITIZE=thread -DKEPLIN_ENGINE_ONLY=ON -DKEPLIN_BENCH=OFF
 TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 run_ctest tsan build-tsan
 
-if [ -f engine/fuzz/CMakeLists.txt ]; then
-  echo "== Fuzzing the receive path (${fuzz_seconds}s) =="
-  CC=clang CXX=clang++ configure_and_build build-fuzz -DKEPLIN_FUZZ=ON -DKEPLIN_ENGINE_ONLY=ON -DKEPLIN_BENCH=OFF
-  corpus=$(mktemp -d)
-  trap 'rm -rf "$corpus"' EXIT
-  cp engine/fuzz/corpus/* "$corpus"/ 2>/dev/null || true
-  if build-fuzz/kit/engine_receive_fuzzer -max_total_time="$fuzz_seconds" -print_final_stats=1 \
-       "$corpus" engine/fuzz/corpus >build-fuzz/fuzz.log 2>&1; then
-    passed=$((passed + 1)); echo "fuzzer: no crash in ${fuzz_seconds}s"
-  else
-    failed=$((failed + 1)); failures+=("fuzzer: see build-fuzz/fuzz.log"); tail -40 build-fuzz/fuzz.log
-  fi
+echo "== Fuzzing the receive path (${fuzz_seconds}s) =="
+cmake -S . -B build-fuzz -G Ninja -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
+  -DKEPLIN_FUZZ=ON -DKEPLIN_ENGINE_ONLY=ON -DKEPLIN_BENCH=OFF >/dev/null
+cmake --build build-fuzz -j "$jobs" --target engine_receive_fuzzer
+corpus=$(mktemp -d)
+trap 'rm -rf "$corpus"' EXIT
+cp engine/fuzz/corpus/* "$corpus"/
+if tests/run-isolated.sh -- build-fuzz/kit/engine_receive_fuzzer -max_total_time="$fuzz_seconds" \
+     -dict=engine/fuzz/receive.dict -print_final_stats=1 "$corpus" >build-fuzz/fuzz.log 2>&1; then
+  passed=$((passed + 1)); echo "fuzzer: no crash in ${fuzz_seconds}s ($(grep -o 'Done [0-9]* runs' build-fuzz/fuzz.log))"
+else
+  failed=$((failed + 1)); failures+=("fuzzer: see build-fuzz/fuzz.log"); tail -40 build-fuzz/fuzz.log
 fi
 
 echo

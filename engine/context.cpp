@@ -54,41 +54,6 @@ void receive_loop(DiscoveryContext* context) {
     }
 }
 
-void dispatch_message(DiscoveryContext* context, const char* text, int length) {
-    const char* status = nullptr;
-    if (keplin::protocol::classify(text, length, &status) == keplin::protocol::MessageKind::CommandResult) {
-        int32_t sequence = 0;
-        if (extract_field(text, length, "CSeq:", 0, &sequence) != 0) {
-            return;
-        }
-        const auto number = static_cast<uint32_t>(sequence);  // written with %d, so it may read negative
-        bool matched = false;
-        if (number != 0) {
-            std::lock_guard<std::mutex> hold(context->pending_lock);
-            for (uint32_t& entry : context->pending) {
-                if (entry == number) {
-                    entry = 0;
-                    matched = true;
-                    break;
-                }
-            }
-        }
-        ResultHandler handler = context->result_handler.load(std::memory_order_acquire);
-        if (matched && handler != nullptr) {
-            handler(context, status, nullptr, context->result_data.load(std::memory_order_relaxed));
-        }
-        return;
-    }
-    DeviceRecord record;
-    if (!keplin::protocol::read_device_record(text, length, &record)) {
-        return;
-    }
-    DeviceHandler handler = context->device_handler.load(std::memory_order_acquire);
-    if (handler != nullptr) {
-        handler(context, "200", &record, context->device_data.load(std::memory_order_relaxed));
-    }
-}
-
 void dispatch_loop(DiscoveryContext* context) {
     while (!context->stop.load()) {
         for (std::atomic<QueuedMessage*>& slot : context->queue) {
@@ -140,6 +105,41 @@ void shut_and_close(int& socket) {
 }
 
 }  // namespace
+
+void dispatch_message(DiscoveryContext* context, const char* text, int length) {
+    const char* status = nullptr;
+    if (keplin::protocol::classify(text, length, &status) == keplin::protocol::MessageKind::CommandResult) {
+        int32_t sequence = 0;
+        if (extract_field(text, length, "CSeq:", 0, &sequence) != 0) {
+            return;
+        }
+        const auto number = static_cast<uint32_t>(sequence);  // written with %d, so it may read negative
+        bool matched = false;
+        if (number != 0) {
+            std::lock_guard<std::mutex> hold(context->pending_lock);
+            for (uint32_t& entry : context->pending) {
+                if (entry == number) {
+                    entry = 0;
+                    matched = true;
+                    break;
+                }
+            }
+        }
+        ResultHandler handler = context->result_handler.load(std::memory_order_acquire);
+        if (matched && handler != nullptr) {
+            handler(context, status, nullptr, context->result_data.load(std::memory_order_relaxed));
+        }
+        return;
+    }
+    DeviceRecord record;
+    if (!keplin::protocol::read_device_record(text, length, &record)) {
+        return;
+    }
+    DeviceHandler handler = context->device_handler.load(std::memory_order_acquire);
+    if (handler != nullptr) {
+        handler(context, "200", &record, context->device_data.load(std::memory_order_relaxed));
+    }
+}
 
 void send_to_group(DiscoveryContext* context, const char* message, int length) {
     sockaddr_in destination{};

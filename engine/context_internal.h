@@ -52,5 +52,10 @@ struct DiscoveryContext {
     std::condition_variable wake;
 };
 
+// Classifies one accepted message and hands it to the matching handler: a
+// search reply to the device handler, a command result that matches a pending
+// command to the result handler. Runs on the dispatch thread.
+void dispatch_message(DiscoveryContext* context, const char* text, int length);
+
 // Sends `length` bytes of `message` to the group from every send socket.
 void send_to_group(DiscoveryContext* context, const char* message, int length);
