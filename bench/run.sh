@@ -4,14 +4,14 @@
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 cd "$here"
-build=${KEPLIN_BUILD_DIR:-build}
-cmake -S . -B "$build" -G Ninja >/dev/null
-cmake --build "$build" --target dispatch_bench lab_search_bench keplin-camsim keplin >/dev/null
-
-echo "== dispatch_message throughput =="
-"$build/bench/dispatch_bench" --benchmark_min_time=1
+export KEPLIN_BUILD_DIR=${KEPLIN_BUILD_DIR:-build}
+build=$KEPLIN_BUILD_DIR
 
 if [ "${KEPLIN_LAB:-}" != "1" ]; then
+  cmake -S . -B "$build" -G Ninja >/dev/null
+  cmake --build "$build" --target dispatch_bench lab_search_bench keplin-camsim keplin >/dev/null
+  echo "== dispatch_message throughput =="
+  "$build/bench/dispatch_bench" --benchmark_min_time=1
   exec tests/lab/with-lab.sh --cams 1 -- "$0"
 fi
 
