@@ -1,0 +1,29 @@
+// Starting other programs: the user's browser, and programs by an argument
+// vector. Nothing here builds a shell command line out of data.
+#pragma once
+
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace platform {
+
+// Starts `argv[0]` (looked up in PATH) with the given arguments and does not
+// wait for it; the child is reaped in the background. False when it could not
+// be started.
+bool SpawnDetached(const std::vector<std::string>& argv);
+
+// Opens `url` in the user's default browser (xdg-open). False for an empty
+// text, for a text that the opener would take as an option (a leading '-'),
+// or when the opener cannot be started.
+bool OpenUrl(const std::string& url);
+
+// Tests replace the opener to see what would have been opened; an empty
+// handler restores xdg-open. Returns the previous handler.
+using UrlOpener = std::function<bool(const std::string& url)>;
+UrlOpener SetUrlOpener(UrlOpener opener);
+
+// The directory of the running program, ending with '/' (empty when unknown).
+std::string ExecutableDirectory();
+
+}  // namespace platform
