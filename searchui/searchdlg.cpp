@@ -1,0 +1,466 @@
+#include "searchui/searchdlg.h"
+
+#include "platform/dlgtemplate.h"
+#include "platform/msgbox.h"
+#include "platform/shell.h"
+#include "platform/winclass.h"
+#include "searchui/ipaddressctrl.h"
+#include "searchui/templates.h"
+
+#include <wx/app.h>
+#include <wx/button.h>
+#include <wx/checkbox.h>
+#include <wx/choice.h>
+#include <wx/gauge.h>
+#include <wx/listctrl.h>
+#include <wx/spinbutt.h>
+#include <wx/stattext.h>
+#include <wx/textctrl.h>
+#include <wx/toplevel.h>
+
+#include <cstring>
+
+using namespace searchui;
+
+namespace {
+
+constexpr const char* kDefaultLangFile = "lang_cn.ini";
+
+const int kLockedControls[] = {IDC_DHCP,      IDC_IP,       IDC_MASK, IDC_GATEWAY,
+                               IDC_DNS1,      IDC_DNS2,     IDC_HTTP_PORT, IDC_PORT_SPIN,
+                               IDC_UPDATE,    IDC_ACCOUNT,  IDC_PASSWORD,  IDC_FACTORY_DEFAULT};
+
+std::string Utf8(const wxString& text) { return std::string(text.utf8_str()); }
+
+}  // namespace
+
+CSearchDlgBase::CSearchDlgBase(Language language)
+    : m_language(language),
+      m_texts(BuiltinTextsFor(language)),
+      m_lang(kDefaultLangFile),
+      m_link(std::make_shared<UiLink>(UiLink{this})),
+      m_listTimer(this, TIMER_LIST) {
+    m_finder = MakeSearchBackend();
+}
+
+CSearchDlgBase::~CSearchDlgBase() { OnDestroy(); }
+
+wxSize CSearchDlgBase::LayoutSize(wxWindow* window, int template_id) {
+    RegisterSearchTemplates();
+    const platform::DialogTemplate* layout = platform::FindDialogTemplate(template_id);
+    if (!layout) return wxDefaultSize;
+    return platform::DialogUnits::For(window, platform::TemplateFont(*layout)).Size(*layout);
+}
+
+bool CSearchDlgBase::Create(wxWindow* parent, int template_id) {
+    RegisterSearchTemplates();
+    const platform::DialogTemplate* layout = platform::FindDialogTemplate(template_id);
+    if (!parent || !layout) return false;
+    if (!wxPanel::Create(parent, wxID_ANY, wxDefaultPosition, wxDefaultSize,
+                         wxTAB_TRAVERSAL | wxBORDER_NONE, "CSearchDlg"))
+        return false;
+    SetBackgroundColour(*wxWHITE);
+
+    auto controls = platform::CreateTemplateControls(
+        this, *layout,
+        [](wxWindow* owner, const platform::TemplateControl& c, const wxRect& r) -> wxWindow* {
+            return new CIPAddressCtrl(owner, c.id, r.GetPosition(), r.GetSize());
+        });
+    const wxSize size = platform::DialogUnits::For(this, GetFont()).Size(*layout);
+    SetInitialSize(size);
+    SetMinSize(size);
+
+    // Binding the control members.
+    m_progress = dynamic_cast<wxGauge*>(controls[IDC_RESTART_PROGRESS]);
+    m_restartLabel = dynamic_cast<wxStaticText*>(controls[IDC_RESTART_LABEL]);
+    m_adapterCombo = dynamic_cast<wxChoice*>(controls[IDC_ADAPTER]);
+    m_dhcpCheck = dynamic_cast<wxCheckBox*>(controls[IDC_DHCP]);
+    m_deviceList = dynamic_cast<wxListCtrl*>(controls[IDC_DEVICE_LIST]);
+    m_portSpin = dynamic_cast<wxSpinButton*>(controls[IDC_PORT_SPIN]);
+
+    // The dialog is white, and so is every control that draws a background.
+    for (wxWindow* child : GetChildren())
+        if (!dynamic_cast<wxButton*>(child)) child->SetBackgroundColour(*wxWHITE);
+
+    Bind(wxEVT_BUTTON, [this](wxCommandEvent&) { OnSearch(); }, IDC_SEARCH);
+    Bind(wxEVT_BUTTON, [this](wxCommandEvent&) { OnFactoryDefault(); }, IDC_FACTORY_DEFAULT);
+    Bind(wxEVT_BUTTON, [this](wxCommandEvent&) { OnOpenLanAddress(); }, IDC_OPEN_LAN);
+    Bind(wxEVT_BUTTON, [this](wxCommandEvent&) { OnOpenWanAddress(); }, IDC_OPEN_WAN);
+    Bind(wxEVT_CHOICE, [this](wxCommandEvent&) { OnSelchangeAdapter(); }, IDC_ADAPTER);
+    Bind(wxEVT_TIMER, [this](wxTimerEvent& e) { OnTimer(e.GetId()); });
+    Bind(wxEVT_CHAR_HOOK, &CSearchDlgBase::OnCharHook, this);
+    Bind(wxEVT_CLOSE_WINDOW, &CSearchDlgBase::OnClose, this);
+    if (m_deviceList) {
+        // Clicks land on the list's inner item window.
+        for (wxWindow* inner : m_deviceList->GetChildren())
+            if (inner->GetClassInfo()->GetClassName() == wxString("wxListMainWindow"))
+                inner->Bind(wxEVT_LEFT_UP, &CSearchDlgBase::OnListMouseUp, this);
+    }
+
+    SetLabel(wxString());
+    ApplyTexts();
+    ResetAndInit();
+    StartFinder();
+    return true;
+}
+
+// ---------------------------------------------------------------------------
+// Texts of the controls.
+
+std::string CSearchDlgBase::ControlText(int id) const {
+    const wxWindow* window = FindWindow(id);
+    if (!window) return std::string();
+    if (auto* address = dynamic_cast<const CIPAddressCtrl*>(window)) return address->GetAddress();
+    if (auto* edit = dynamic_cast<const wxTextCtrl*>(window)) return Utf8(edit->GetValue());
+    return Utf8(window->GetLabel());
+}
+
+void CSearchDlgBase::SetControlText(int id, const std::string& text) {
+    wxWindow* window = FindWindow(id);
+    if (!window) return;
+    if (auto* address = dynamic_cast<CIPAddressCtrl*>(window)) {
+        address->SetAddress(text);
+    } else if (auto* edit = dynamic_cast<wxTextCtrl*>(window)) {
+        edit->ChangeValue(wxString::FromUTF8(text));
+    } else {
+        window->SetLabel(wxString::FromUTF8(text));
+    }
+}
+
+void CSearchDlgBase::ApplyTexts() {
+    for (size_t i = 0; i < kControlTextKeyCount; ++i)
+        SetControlText(kControlTextKeys[i].id, m_lang.GetText(kControlTextKeys[i].key));
+}
+
+// ---------------------------------------------------------------------------
+// Initialisation.
+
+void CSearchDlgBase::ResetAndInit() {
+    m_editState = 0;
+    m_sendPortAfterNetconf = 0;
+    InitControls();
+}
+
+void CSearchDlgBase::InitControls() {
+    SetControlText(IDC_HTTP_PORT, "80");
+    if (m_portSpin) {
+        m_portSpin->SetRange(1, 65535);
+        m_portSpin->SetValue(1);
+    }
+    if (m_deviceList) {
+        m_deviceList->InsertColumn(0, kColumnNumber, wxLIST_FORMAT_LEFT, 40);
+        m_deviceList->InsertColumn(1, kColumnName, wxLIST_FORMAT_LEFT, 80);
+        m_deviceList->InsertColumn(2, kColumnIp, wxLIST_FORMAT_LEFT, 115);
+    }
+
+    m_adapters = m_finder->LoadAdapters();
+    int chosen = -1;
+    if (m_adapterCombo) {
+        m_adapterCombo->Clear();
+        for (size_t n = 0; n < m_adapters.size(); ++n) {
+            const AdapterInfo& adapter = m_adapters[n];
+            m_adapterCombo->Append(wxString::FromUTF8(adapter.description));
+            // An adapter without an address reads as "0.0.0.0".
+            const std::string address =
+                adapter.addresses.empty() ? "0.0.0.0" : adapter.addresses[0].address;
+            const std::string mask = adapter.addresses.empty() ? "0.0.0.0" : adapter.addresses[0].mask;
+            if (chosen < 0 && address.compare(0, 1, "0") != 0 && mask != "255.255.255.255")
+                chosen = static_cast<int>(n);
+            std::string dns;
+            for (const auto& server : adapter.dns_servers) dns += server + ";";
+            if (!dns.empty() && m_dnsByAddress[address].empty()) m_dnsByAddress[address] = dns;
+        }
+        if (chosen >= 0) {
+            m_adapterCombo->SetSelection(chosen);
+            OnSelchangeAdapter();
+        }
+    }
+    EnableGroup(m_editState);
+    if (m_progress) m_progress->Hide();
+    if (m_restartLabel) m_restartLabel->Hide();
+}
+
+void CSearchDlgBase::OnSelchangeAdapter() {
+    if (!m_adapterCombo) return;
+    const int selected = m_adapterCombo->GetSelection();
+    if (selected < 0 || selected >= static_cast<int>(m_adapters.size())) return;
+    const AdapterInfo& adapter = m_adapters[static_cast<size_t>(selected)];
+    std::string addresses;
+    for (const auto& entry : adapter.addresses) {
+        if (!addresses.empty()) addresses += "\r\n";
+        addresses += entry.address;
+    }
+    SetControlText(IDC_PC_IP, addresses);
+    SetControlText(IDC_PC_MASK, adapter.addresses.empty() ? "" : adapter.addresses[0].mask);
+    SetControlText(IDC_PC_GATEWAY, adapter.gateways.empty() ? "" : adapter.gateways[0]);
+    SetControlText(IDC_PC_DNS1, "");
+    SetControlText(IDC_PC_DNS2, "");
+    const std::string first = adapter.addresses.empty() ? "0.0.0.0" : adapter.addresses[0].address;
+    const auto found = m_dnsByAddress.find(first);
+    if (found == m_dnsByAddress.end() || found->second.empty()) return;
+    std::vector<std::string> pieces;
+    const int count = split_text(found->second, pieces, ';');
+    if (count >= 1) SetControlText(IDC_PC_DNS1, pieces[0]);
+    if (count >= 2) SetControlText(IDC_PC_DNS2, pieces[1]);
+}
+
+void CSearchDlgBase::StartFinder() {
+    int count = 0;
+    const std::string listed = m_finder->ListAdapterAddresses(&count);
+    char table[MAX_LOCAL_ADDRESSES][LOCAL_ADDRESS_ENTRY] = {};
+    int entries = 0;
+    if (count > 0) {
+        std::vector<std::string> pieces;
+        split_text(listed, pieces, ',');
+        for (const auto& piece : pieces) {
+            if (entries >= count || entries >= MAX_LOCAL_ADDRESSES) break;
+            CopyField(table[entries], piece);
+            m_localAddresses.push_back(table[entries]);
+            ++entries;
+        }
+    }
+    m_finder->Start(&CSearchDlgBase::OnDeviceFound, nullptr, this, table, entries);
+    m_finder->SetBroadcastCallback(&CSearchDlgBase::OnBroadcastDeviceFound, this);
+}
+
+// ---------------------------------------------------------------------------
+// Engine callbacks.
+
+int CSearchDlgBase::OnDeviceFound(DiscoveryContext*, const char*, const DeviceRecord* record,
+                                  void* data) {
+    if (record && data) static_cast<CSearchDlgBase*>(data)->m_devices.AddTextDevice(*record);
+    return 0;
+}
+
+void CSearchDlgBase::OnBroadcastDeviceFound(const uint8_t* reply, void* data) {
+    if (reply && data) static_cast<CSearchDlgBase*>(data)->m_devices.AddBroadcastDevice(reply);
+}
+
+// ---------------------------------------------------------------------------
+// Search and list.
+
+void CSearchDlgBase::OnSearch() {
+    m_devices.Clear();
+    if (m_deviceList) m_deviceList->DeleteAllItems();
+    ClearDeviceFields();
+    m_editState = 0;
+    EnableGroup(0);
+    m_listTimer.StartOnce(TIMER_LIST_MS);
+    EnableControl(IDC_SEARCH, false);
+    m_finder->Search(KIND_TEXT);
+    m_finder->Search(KIND_BROADCAST);
+}
+
+void CSearchDlgBase::ClearDeviceFields() {
+    for (int id : {IDC_DEVICE_NAME, IDC_SYSTEM_VERSION, IDC_IP, IDC_MASK, IDC_GATEWAY, IDC_DNS1,
+                   IDC_DNS2})
+        SetControlText(id, "");
+    SetControlText(IDC_HTTP_PORT, "80");
+    SetControlText(IDC_ACCOUNT, "");
+    SetControlText(IDC_PASSWORD, "");
+}
+
+void CSearchDlgBase::OnTimer(int timer_id) {
+    if (timer_id == TIMER_LIST) {
+        m_listTimer.Stop();
+        const std::vector<DeviceEntry> entries = m_devices.Snapshot();
+        SetControlText(IDC_DEVICE_COUNT,
+                       std::string(wxString::Format(kCountFormat, static_cast<int>(entries.size()))
+                                       .utf8_str()));
+        if (m_deviceList) m_deviceList->DeleteAllItems();
+        for (size_t i = 0; i < entries.size(); ++i)
+            AddDeviceRow(static_cast<int>(i), entries[i].Name(), entries[i].Address());
+        EnableControl(IDC_SEARCH, true);
+    }
+}
+
+void CSearchDlgBase::AddDeviceRow(int index, const std::string& name, const std::string& address) {
+    if (!m_deviceList) return;
+    const long row = m_deviceList->InsertItem(index, wxString::Format("%d", index + 1));
+    m_deviceList->SetItem(row, 1, wxString::FromUTF8(name));
+    m_deviceList->SetItem(row, 2, wxString::FromUTF8(address));
+}
+
+long CSearchDlgBase::SelectionMark() const {
+    if (!m_deviceList) return -1;
+    return m_deviceList->GetNextItem(-1, wxLIST_NEXT_ALL, wxLIST_STATE_SELECTED);
+}
+
+void CSearchDlgBase::OnListMouseUp(wxMouseEvent& event) {
+    event.Skip();
+    int flags = 0;
+    long index = m_deviceList->HitTest(event.GetPosition(), flags);
+    if (!(flags & wxLIST_HITTEST_ONITEM)) index = -1;
+    OnClickDeviceList(index);
+}
+
+void CSearchDlgBase::OnClickDeviceList(long index) {
+    ShowDevice(index);
+    if (index < 0) {
+        if (m_deviceList) {
+            for (long row = SelectionMark(); row >= 0; row = SelectionMark())
+                m_deviceList->SetItemState(row, 0, wxLIST_STATE_SELECTED);
+        }
+    } else {
+        m_editState = 1;
+        EnableGroup(1);
+    }
+}
+
+void CSearchDlgBase::ShowDevice(long index) {
+    DeviceEntry entry;
+    if (index < 0 || !m_devices.Get(static_cast<int>(index), &entry)) return;
+    wxWindow* dns2 = FindWindow(IDC_DNS2);
+    wxWindow* dns2_label = FindWindow(IDC_DNS2_LABEL);
+    if (entry.kind == KIND_TEXT) {
+        const DeviceRecord& r = entry.record;
+        if (dns2) dns2->Show();
+        if (dns2_label) dns2_label->Show();
+        SetControlText(IDC_DEVICE_NAME, FieldText(r.device_name));
+        SetControlText(IDC_SYSTEM_VERSION, FieldText(r.software_version));
+        SetControlText(IDC_APP_VERSION, FieldText(r.web_version));
+        SetControlText(IDC_IP, FieldText(r.ip));
+        SetControlText(IDC_MASK, FieldText(r.mask));
+        SetControlText(IDC_GATEWAY, FieldText(r.gateway));
+        SetControlText(IDC_DNS1, FieldText(r.fdns));
+        SetControlText(IDC_DNS2, FieldText(r.sdns));
+        SetControlText(IDC_HTTP_PORT, FieldText(r.http_port));
+        SetControlText(IDC_LAN_ADDRESS, "http://" + FieldText(r.ip) + ":" + FieldText(r.http_port));
+        if (m_dhcpCheck) m_dhcpCheck->SetValue(r.dhcp > 0);
+    } else if (entry.kind == KIND_BROADCAST) {
+        const BroadcastRecord r = entry.Broadcast();
+        if (dns2) dns2->Hide();
+        if (dns2_label) dns2_label->Hide();
+        const std::string port = std::to_string(broadcast_http_port(r));
+        SetControlText(IDC_DEVICE_NAME, FieldText(r.device_name));
+        SetControlText(IDC_SYSTEM_VERSION, FieldText(r.software_version));
+        SetControlText(IDC_APP_VERSION, FieldText(r.web_version));
+        SetControlText(IDC_IP, FieldText(r.ip));
+        SetControlText(IDC_MASK, FieldText(r.mask));
+        SetControlText(IDC_GATEWAY, FieldText(r.gateway));
+        SetControlText(IDC_DNS1, FieldText(r.dns));
+        SetControlText(IDC_HTTP_PORT, port);
+        SetControlText(IDC_LAN_ADDRESS, "http://" + FieldText(r.ip) + ":" + port);
+        if (m_dhcpCheck) m_dhcpCheck->SetValue(r.address_mode != 0);
+    }
+}
+
+// ---------------------------------------------------------------------------
+// Enabling.
+
+void CSearchDlgBase::EnableControl(int id, bool on) {
+    wxWindow* window = FindWindow(id);
+    if (!window) return;
+    if (platform::WindowClassName(window).find("Edit") != std::string::npos) {
+        if (auto* edit = dynamic_cast<wxTextCtrl*>(window)) edit->SetEditable(on);
+    } else {
+        window->Enable(on);
+    }
+}
+
+void CSearchDlgBase::EnableGroup(int state) {
+    if (state == 0) {
+        for (int id : kLockedControls) EnableControl(id, false);
+    } else if (state == 1) {
+        EnableControl(IDC_DHCP, true);
+        const bool automatic = m_dhcpCheck && m_dhcpCheck->GetValue();
+        for (int id = IDC_IP; id <= IDC_DNS2; ++id) EnableControl(id, !automatic);
+        for (int id : {IDC_HTTP_PORT, IDC_PORT_SPIN, IDC_UPDATE, IDC_ACCOUNT, IDC_PASSWORD,
+                       IDC_FACTORY_DEFAULT})
+            EnableControl(id, true);
+    }
+}
+
+// ---------------------------------------------------------------------------
+// Keyboard.
+
+void CSearchDlgBase::OnCharHook(wxKeyEvent& event) {
+    if (!PreTranslateKey(event)) event.Skip();
+}
+
+bool CSearchDlgBase::PreTranslateKey(const wxKeyEvent& event) {
+    const int key = event.GetKeyCode();
+    if (key == WXK_ESCAPE || key == WXK_RETURN || key == WXK_NUMPAD_ENTER) return true;
+
+    // Keys for the list arrive at its inner item window.
+    const wxWindow* target = dynamic_cast<const wxWindow*>(event.GetEventObject());
+    bool for_list = false;
+    for (const wxWindow* w = target; w && m_deviceList; w = w->GetParent())
+        if (w == m_deviceList) for_list = true;
+    if (for_list) {
+        const long mark = SelectionMark();
+        if (key == WXK_UP || key == WXK_NUMPAD_UP) {
+            OnClickDeviceList(mark - 1 > 0 ? mark - 1 : 0);
+        } else if (key == WXK_DOWN || key == WXK_NUMPAD_DOWN) {
+            const long rows = m_deviceList->GetItemCount();
+            OnClickDeviceList(mark + 1 < rows ? mark + 1 : rows - 1);
+        }
+    }
+    auto enabled = [this](int id) {
+        const wxWindow* w = FindWindow(id);
+        return w && w->IsEnabled();
+    };
+    if (key == WXK_F3 && enabled(IDC_SEARCH)) OnSearch();
+    else if (key == WXK_F6 && enabled(IDC_OPEN_LAN)) OnOpenLanAddress();
+    return false;
+}
+
+// ---------------------------------------------------------------------------
+// Web pages.
+
+void CSearchDlgBase::OnOpenLanAddress() {
+    const std::string address = ControlText(IDC_LAN_ADDRESS);
+    if (!address.empty()) {
+        platform::OpenUrl(address);
+        return;
+    }
+    Box(this, m_texts.empty_lan_address, m_texts.caption, platform::MB_ICONEXCLAMATION);
+}
+
+void CSearchDlgBase::OnOpenWanAddress() {
+    const std::string address = ControlText(IDC_WAN_ADDRESS);
+    if (!address.empty()) {
+        platform::OpenUrl(address);
+        return;
+    }
+    Box(this, m_texts.empty_wan_address, m_texts.caption, platform::MB_ICONEXCLAMATION);
+}
+
+// ---------------------------------------------------------------------------
+// Close and destroy.
+
+int CSearchDlgBase::Box(wxWindow* owner, const std::string& text, const std::string& caption,
+                        unsigned flags, bool* still_alive) {
+    const std::shared_ptr<UiLink> link = m_link;
+    const int answer = platform::MessageBox(owner, text, caption, flags);
+    if (still_alive) *still_alive = link->dialog != nullptr;
+    return answer;
+}
+
+int CSearchDlgBase::CanClose() {
+    if (m_progress && m_progress->IsShown()) {
+        Box(this, m_lang.GetText(kKeyRestarting), m_lang.GetText(kKeyTipsCaption),
+            platform::MB_ICONINFORMATION);
+        return 0;
+    }
+    return 1;
+}
+
+void CSearchDlgBase::OnClose(wxCloseEvent& event) {
+    if (!CanClose() && event.CanVeto()) {
+        event.Veto();
+        return;
+    }
+    event.Skip();
+}
+
+void CSearchDlgBase::OnDestroy() {
+    if (m_destroyed) return;
+    m_destroyed = true;
+    m_link->dialog = nullptr;
+    m_listTimer.Stop();
+    // Joins the engine threads; their callbacks never wait for this thread.
+    if (m_finder) m_finder->Stop();
+    m_devices.Clear();
+    m_adapters.clear();
+}

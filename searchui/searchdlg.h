@@ -1,0 +1,136 @@
+// The device search dialog: the PC's adapters, a search of the local network
+// for cameras of both protocols, the list of found cameras and the editing of
+// the selected camera's network settings. A child window placed inside a
+// window of its host.
+//
+// CSearchDlg and CSearchEnDlg differ only in their layout and built-in texts;
+// both are this one class, CSearchDlgBase, with a language.
+#pragma once
+
+#include "searchui/backend.h"
+#include "searchui/devices.h"
+#include "searchui/langtext.h"
+#include "searchui/settings.h"
+#include "searchui/texts.h"
+
+#include <wx/panel.h>
+#include <wx/timer.h>
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+class wxCheckBox;
+class wxChoice;
+class wxGauge;
+class wxListCtrl;
+class wxSpinButton;
+class wxStaticText;
+
+class CSearchDlgBase : public wxPanel {
+public:
+    static constexpr int TIMER_LIST = 52;
+    static constexpr int TIMER_LIST_MS = 2500;
+
+    ~CSearchDlgBase() override;
+
+    // Makes the window from a layout (234 or 12001) as a child of `parent`
+    // and initialises it (texts, controls, adapters, engine). False when the
+    // window cannot be made.
+    bool Create(wxWindow* parent, int template_id);
+
+    // Sets every control text from the language file.
+    void ApplyTexts();
+
+    // Handlers, on the user-interface thread.
+    void OnSearch();
+    void OnTimer(int timer_id);
+    void OnClickDeviceList(long index);
+    void OnSelchangeAdapter();
+    void OnOpenLanAddress();
+    void OnOpenWanAddress();
+    void OnFactoryDefault() {}
+    // 0 when the window must stay (a camera is restarting; the user is told).
+    int CanClose();
+    // The keyboard rules; true when the key is swallowed.
+    bool PreTranslateKey(const wxKeyEvent& event);
+
+    void ShowDevice(long index);
+    void EnableControl(int id, bool on);
+    void EnableGroup(int state);
+
+    // The text of a control as the user sees it (edit value, address, label),
+    // and setting it.
+    std::string ControlText(int id) const;
+    void SetControlText(int id, const std::string& text);
+    // The list's selection mark: its selected row, or -1.
+    long SelectionMark() const;
+
+    // The pixel size of a layout with its font.
+    static wxSize LayoutSize(wxWindow* window, int template_id);
+
+    searchui::Language m_language;
+    const searchui::BuiltinTexts& m_texts;
+
+    wxGauge* m_progress = nullptr;
+    wxStaticText* m_restartLabel = nullptr;
+    wxChoice* m_adapterCombo = nullptr;
+    wxCheckBox* m_dhcpCheck = nullptr;
+    wxListCtrl* m_deviceList = nullptr;
+    wxSpinButton* m_portSpin = nullptr;
+    std::unordered_map<std::string, std::string> m_dnsByAddress;
+    int32_t m_editState = 0;
+    int32_t m_sendPortAfterNetconf = 0;
+    std::vector<std::string> m_localAddresses;
+    int16_t m_lastCommand = 0;
+    searchui::DeviceList m_devices;  // holds m_lock and m_seenKeys
+    std::unique_ptr<searchui::ISearchBackend> m_finder;
+    CLangText m_lang;
+    std::vector<AdapterInfo> m_adapters;  // this dialog's copy of the adapter table
+
+protected:
+    explicit CSearchDlgBase(searchui::Language language);
+
+private:
+    // Engine callbacks (engine threads). They touch no window.
+    static int OnDeviceFound(DiscoveryContext* context, const char* status,
+                             const DeviceRecord* record, void* data);
+    static void OnBroadcastDeviceFound(const uint8_t* reply, void* data);
+
+    void ResetAndInit();
+    void InitControls();
+    void StartFinder();
+    void ClearDeviceFields();
+    void AddDeviceRow(int index, const std::string& name, const std::string& address);
+    void OnDestroy();
+    void OnCharHook(wxKeyEvent& event);
+    void OnListMouseUp(wxMouseEvent& event);
+    void OnClose(wxCloseEvent& event);
+    // Shows a box owned by this dialog (or by its top-level window); false
+    // when the dialog was destroyed while the box was open.
+    int Box(wxWindow* owner, const std::string& text, const std::string& caption, unsigned flags,
+            bool* still_alive = nullptr);
+
+    // Hand-over of engine results to the user-interface thread. The link
+    // outlives the dialog; a result arriving after OnDestroy finds it empty.
+    struct UiLink {
+        CSearchDlgBase* dialog;
+    };
+    std::shared_ptr<UiLink> m_link;
+    wxTimer m_listTimer;
+    bool m_destroyed = false;
+};
+
+// Chinese layout (template 234) and Chinese built-in texts.
+class CSearchDlg : public CSearchDlgBase {
+public:
+    CSearchDlg() : CSearchDlgBase(searchui::Language::Chinese) {}
+};
+
+// English built-in texts; made with the English layout (template 12001).
+class CSearchEnDlg : public CSearchDlgBase {
+public:
+    CSearchEnDlg() : CSearchDlgBase(searchui::Language::English) {}
+};
