@@ -309,6 +309,8 @@ TEST_F(CamsimTest, SurvivesHostileDatagrams) {
           "\r\nContent-Length:999999999999\r\n\r\nnetconf set -ipaddr",
       "CMD * HDS/1.0\r\nAuthorization:Basic admin:admin\r\nDevice-ID:" + kCamId +
           "\r\nContent-Length:40\r\n\r\nnetconf set -dnsstat 99999999999999 -dhcp maybe -ipaddr",
+      // Accepted, so the bytes (not valid UTF-8) reach the camera's settings and its log.
+      command(1, "admin:admin", kCamId, "netconf set -ipaddr \xaa\xff\x01 -netmask \"\\"),
       "SEARCH * HDS/1.0",
       std::string("SEARCH * HDS/1.0\0\r\n", 19),
   };

@@ -27,7 +27,9 @@ void EventLog::write(nlohmann::json event) {
   if (!out_) return;
   std::chrono::duration<double> t = std::chrono::steady_clock::now() - kStart;
   event["t"] = t.count();
-  std::string line = event.dump(-1, ' ', true) + "\n";
+  // Texts from the network go in through bytesAsText; should one slip past, a
+  // mangled character is better than a simulator that dies mid-test.
+  std::string line = event.dump(-1, ' ', true, nlohmann::json::error_handler_t::replace) + "\n";
   std::fwrite(line.data(), 1, line.size(), out_);
   std::fflush(out_);
 }

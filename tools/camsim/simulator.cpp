@@ -77,11 +77,19 @@ int openSocket(uint16_t port, bool text, std::string& error) {
   return fd;
 }
 
-nlohmann::json changesJson(const Settings& s) {
-  return {{"ip", s.ip},          {"mask", s.mask},           {"gateway", s.gateway},
-          {"fdns", s.fdns},      {"sdns", s.sdns},           {"dhcp", s.dhcp},
-          {"dnsstat", s.dns_state}, {"http_port", s.http_port}, {"user", s.user},
-          {"password", s.password}, {"id", s.id}};
+// Settings come from the network and may hold any bytes.
+nlohmann::json settingsJson(const Settings& s) {
+  return {{"ip", bytesAsText(s.ip)},
+          {"mask", bytesAsText(s.mask)},
+          {"gateway", bytesAsText(s.gateway)},
+          {"fdns", bytesAsText(s.fdns)},
+          {"sdns", bytesAsText(s.sdns)},
+          {"dhcp", s.dhcp},
+          {"dnsstat", s.dns_state},
+          {"http_port", s.http_port},
+          {"user", bytesAsText(s.user)},
+          {"password", bytesAsText(s.password)},
+          {"id", bytesAsText(s.id)}};
 }
 
 }  // namespace
@@ -174,7 +182,7 @@ void Simulator::handleText(const Socket& s, const sockaddr_in& from, std::string
       // Commands are answered during a restart too: a settings change is a
       // netconf followed at once by an httpport command.
       int status = text::commandStatus(cam, req);
-      std::string id = cam.settings.id;
+      nlohmann::json id = bytesAsText(cam.settings.id);
       schedule(now + cam.behaviour.reply_delay, s.fd, group,
                text::commandResult(status, cam.settings, req));
       nlohmann::json ev = {{"event", "command"}, {"camera", id}, {"status", status},
@@ -258,7 +266,7 @@ void Simulator::finishRestarts(Clock::time_point now) {
     cam.pending.applyTo(cam.settings);
     cam.pending = Changes{};
     cam.restart_done.reset();
-    log_.write({{"event", "applied"}, {"camera", cam.settings.mac}, {"settings", changesJson(cam.settings)}});
+    log_.write({{"event", "applied"}, {"camera", cam.settings.mac}, {"settings", settingsJson(cam.settings)}});
   }
 }
 
