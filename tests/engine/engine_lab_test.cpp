@@ -7,6 +7,8 @@
 
 #include <algorithm>
 #include <cstring>
+#include <sys/socket.h>
+#include <unistd.h>
 #include <thread>
 #include <map>
 #include <mutex>
@@ -257,4 +259,29 @@ TEST_F(LabSearch, TheFinderSearchesBothProtocols) {
     std::lock_guard<std::mutex> hold(both.lock);
     EXPECT_STREQ(both.records[0].ip, "10.213.0.50");
     EXPECT_STREQ(both.records[0].device_name, "Yard");
+}
+
+TEST_F(LabSearch, TheFinderFallsBackToThe12109PortAndSearchesThere) {
+    discovery_close(context_);
+    context_ = nullptr;
+    // Something else holds the discovery port without address reuse.
+    const int holder = socket(AF_INET, SOCK_DGRAM, 0);
+    sockaddr_in any{};
+    any.sin_family = AF_INET;
+    any.sin_port = htons(DISCOVERY_PORT);
+    ASSERT_EQ(bind(holder, reinterpret_cast<sockaddr*>(&any), sizeof any), 0);
+
+    Seen seen;
+    CDeviceFinder finder;
+    char entries[1][LOCAL_ADDRESS_ENTRY] = {};
+    copy_text_field(entries[0], LOCAL_ADDRESS_ENTRY, lab_->pcAddresses[0].c_str());
+    ASSERT_EQ(finder.Start(on_device, on_result, &seen, entries, 1), 0);
+    const size_t before = camera_c_->events("search").size();
+    finder.Search('M');
+    ASSERT_TRUE(waitFor([&] { return seen.calls_by_mac().size() == 3; }, 3s));
+    const auto searches = camera_c_->events("search");
+    ASSERT_GT(searches.size(), before);
+    EXPECT_EQ(searches.back()["port"], DISCOVERY_FALLBACK_PORT);
+    finder.Stop();
+    close(holder);
 }
