@@ -39,7 +39,8 @@ CSearchDlgBase::CSearchDlgBase(Language language)
       m_texts(BuiltinTextsFor(language)),
       m_lang(kDefaultLangFile),
       m_link(std::make_shared<UiLink>(UiLink{this})),
-      m_listTimer(this, TIMER_LIST) {
+      m_listTimer(this, TIMER_LIST),
+      m_restartTimer(this, TIMER_RESTART) {
     m_finder = MakeSearchBackend();
 }
 
@@ -83,9 +84,13 @@ bool CSearchDlgBase::Create(wxWindow* parent, int template_id) {
         if (!dynamic_cast<wxButton*>(child)) child->SetBackgroundColour(*wxWHITE);
 
     Bind(wxEVT_BUTTON, [this](wxCommandEvent&) { OnSearch(); }, IDC_SEARCH);
+    Bind(wxEVT_BUTTON, [this](wxCommandEvent&) { OnUpdate(); }, IDC_UPDATE);
     Bind(wxEVT_BUTTON, [this](wxCommandEvent&) { OnFactoryDefault(); }, IDC_FACTORY_DEFAULT);
     Bind(wxEVT_BUTTON, [this](wxCommandEvent&) { OnOpenLanAddress(); }, IDC_OPEN_LAN);
     Bind(wxEVT_BUTTON, [this](wxCommandEvent&) { OnOpenWanAddress(); }, IDC_OPEN_WAN);
+    Bind(wxEVT_CHECKBOX, [this](wxCommandEvent&) { OnDhcpCheck(); }, IDC_DHCP);
+    Bind(wxEVT_SPIN_UP, [this](wxSpinEvent&) { OnDeltaposPortSpin(1); }, IDC_PORT_SPIN);
+    Bind(wxEVT_SPIN_DOWN, [this](wxSpinEvent&) { OnDeltaposPortSpin(-1); }, IDC_PORT_SPIN);
     Bind(wxEVT_CHOICE, [this](wxCommandEvent&) { OnSelchangeAdapter(); }, IDC_ADAPTER);
     Bind(wxEVT_TIMER, [this](wxTimerEvent& e) { OnTimer(e.GetId()); });
     Bind(wxEVT_CHAR_HOOK, &CSearchDlgBase::OnCharHook, this);
@@ -145,7 +150,7 @@ void CSearchDlgBase::InitControls() {
     SetControlText(IDC_HTTP_PORT, "80");
     if (m_portSpin) {
         m_portSpin->SetRange(1, 65535);
-        m_portSpin->SetValue(1);
+        ResetPortSpin();
     }
     if (m_deviceList) {
         m_deviceList->InsertColumn(0, kColumnNumber, wxLIST_FORMAT_LEFT, 40);
@@ -219,7 +224,8 @@ void CSearchDlgBase::StartFinder() {
             ++entries;
         }
     }
-    m_finder->Start(&CSearchDlgBase::OnDeviceFound, nullptr, this, table, entries);
+    m_finder->Start(&CSearchDlgBase::OnDeviceFound, &CSearchDlgBase::OnEngineCommandResult, this,
+                    table, entries);
     m_finder->SetBroadcastCallback(&CSearchDlgBase::OnBroadcastDeviceFound, this);
 }
 
@@ -229,6 +235,21 @@ void CSearchDlgBase::StartFinder() {
 int CSearchDlgBase::OnDeviceFound(DiscoveryContext*, const char*, const DeviceRecord* record,
                                   void* data) {
     if (record && data) static_cast<CSearchDlgBase*>(data)->m_devices.AddTextDevice(*record);
+    return 0;
+}
+
+int CSearchDlgBase::OnEngineCommandResult(DiscoveryContext* context, const char* status,
+                                          const void*, void* data) {
+    if (!context || !data) return -1;
+    // The dispatch thread never touches the window and never waits for the
+    // user-interface thread: the result is queued and this thread goes on.
+    std::shared_ptr<UiLink> link = static_cast<CSearchDlgBase*>(data)->m_link;
+    std::string text = status ? status : "";
+    if (wxTheApp) {
+        wxTheApp->CallAfter([link, text] {
+            if (link->dialog) link->dialog->OnCommandResult(text);
+        });
+    }
     return 0;
 }
 
@@ -263,6 +284,7 @@ void CSearchDlgBase::ClearDeviceFields() {
 void CSearchDlgBase::OnTimer(int timer_id) {
     if (timer_id == TIMER_LIST) {
         m_listTimer.Stop();
+    m_restartTimer.Stop();
         const std::vector<DeviceEntry> entries = m_devices.Snapshot();
         SetControlText(IDC_DEVICE_COUNT,
                        std::string(wxString::Format(kCountFormat, static_cast<int>(entries.size()))
@@ -271,6 +293,17 @@ void CSearchDlgBase::OnTimer(int timer_id) {
         for (size_t i = 0; i < entries.size(); ++i)
             AddDeviceRow(static_cast<int>(i), entries[i].Name(), entries[i].Address());
         EnableControl(IDC_SEARCH, true);
+    } else if (timer_id == TIMER_RESTART) {
+        if (!m_restart.Active()) return;
+        const bool finished = m_restart.Tick();
+        if (m_progress) m_progress->SetValue(m_restart.Position() - RestartWait::kRangeLow);
+        if (finished) {
+            m_restartTimer.Stop();
+            if (m_progress) m_progress->Hide();
+            if (m_restartLabel) m_restartLabel->Hide();
+            // The cameras are collected again, with their new settings.
+            OnSearch();
+        }
     }
 }
 
@@ -401,6 +434,7 @@ bool CSearchDlgBase::PreTranslateKey(const wxKeyEvent& event) {
         return w && w->IsEnabled();
     };
     if (key == WXK_F3 && enabled(IDC_SEARCH)) OnSearch();
+    else if (key == WXK_F5 && enabled(IDC_UPDATE)) OnUpdate();
     else if (key == WXK_F6 && enabled(IDC_OPEN_LAN)) OnOpenLanAddress();
     return false;
 }

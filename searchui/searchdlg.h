@@ -31,8 +31,12 @@ class wxStaticText;
 
 class CSearchDlgBase : public wxPanel {
 public:
+    static constexpr int TIMER_RESTART = searchui::RestartWait::kTimerId;
     static constexpr int TIMER_LIST = 52;
     static constexpr int TIMER_LIST_MS = 2500;
+    // The up-down control only reports steps; its own position is kept in
+    // the middle of its range so that both arrows always report one.
+    static constexpr int kSpinMiddle = 32768;
 
     ~CSearchDlgBase() override;
 
@@ -46,12 +50,21 @@ public:
 
     // Handlers, on the user-interface thread.
     void OnSearch();
+    void OnUpdate();
+    void OnDhcpCheck();
+    void OnDeltaposPortSpin(int delta);
     void OnTimer(int timer_id);
     void OnClickDeviceList(long index);
     void OnSelchangeAdapter();
     void OnOpenLanAddress();
     void OnOpenWanAddress();
     void OnFactoryDefault() {}
+    void OnRestartBegin();
+    // A command result, handed over from the engine's dispatch thread.
+    int OnCommandResult(const std::string& status);
+    // Sends the HTTP-port command to the selected camera and begins the
+    // restart wait: 1, or -1 when no camera of the text protocol is selected.
+    int SendHttpPort();
     // 0 when the window must stay (a camera is restarting; the user is told).
     int CanClose();
     // The keyboard rules; true when the key is swallowed.
@@ -60,6 +73,9 @@ public:
     void ShowDevice(long index);
     void EnableControl(int id, bool on);
     void EnableGroup(int state);
+    // 1 when the typed addresses may be sent, else 0 after telling the user.
+    int ValidateAddresses();
+    bool IsLocalAddress(const std::string& address) const;
 
     // The text of a control as the user sees it (edit value, address, label),
     // and setting it.
@@ -85,6 +101,7 @@ public:
     int32_t m_sendPortAfterNetconf = 0;
     std::vector<std::string> m_localAddresses;
     int16_t m_lastCommand = 0;
+    searchui::RestartWait m_restart;  // m_restartTicks is m_restart.Ticks()
     searchui::DeviceList m_devices;  // holds m_lock and m_seenKeys
     std::unique_ptr<searchui::ISearchBackend> m_finder;
     CLangText m_lang;
@@ -97,6 +114,8 @@ private:
     // Engine callbacks (engine threads). They touch no window.
     static int OnDeviceFound(DiscoveryContext* context, const char* status,
                              const DeviceRecord* record, void* data);
+    static int OnEngineCommandResult(DiscoveryContext* context, const char* status,
+                                     const void* payload, void* data);
     static void OnBroadcastDeviceFound(const uint8_t* reply, void* data);
 
     void ResetAndInit();
@@ -104,12 +123,16 @@ private:
     void StartFinder();
     void ClearDeviceFields();
     void AddDeviceRow(int index, const std::string& name, const std::string& address);
+    searchui::AddressFields ReadAddressFields() const;
+    int ApplyNetwork(int index);
+    int ReadBroadcastFields(int index, BroadcastRecord* record);
+    void ResetPortSpin();
     void OnDestroy();
     void OnCharHook(wxKeyEvent& event);
     void OnListMouseUp(wxMouseEvent& event);
     void OnClose(wxCloseEvent& event);
-    // Shows a box owned by this dialog (or by its top-level window); false
-    // when the dialog was destroyed while the box was open.
+    // Shows a box and returns the answer; *still_alive tells whether the
+    // dialog outlived the box (its host may destroy it meanwhile).
     int Box(wxWindow* owner, const std::string& text, const std::string& caption, unsigned flags,
             bool* still_alive = nullptr);
 
@@ -120,6 +143,7 @@ private:
     };
     std::shared_ptr<UiLink> m_link;
     wxTimer m_listTimer;
+    wxTimer m_restartTimer;
     bool m_destroyed = false;
 };
 

@@ -7,6 +7,7 @@
 #include "searchui/templates.h"
 
 #include <wx/frame.h>
+#include <wx/gauge.h>
 #include <wx/listctrl.h>
 
 #include <set>
@@ -48,6 +49,24 @@ protected:
         return rows;
     }
 
+    long Row(const std::string& name) const {
+        for (long i = 0; i < m_dlg->m_deviceList->GetItemCount(); ++i)
+            if (m_dlg->m_deviceList->GetItemText(i, 1) == wxString::FromUTF8(name)) return i;
+        return -1;
+    }
+    void Select(long row) {
+        m_dlg->m_deviceList->SetItemState(row, wxLIST_STATE_SELECTED, wxLIST_STATE_SELECTED);
+        m_dlg->OnClickDeviceList(row);
+    }
+    bool Restarting() const { return m_dlg->m_progress->IsShown(); }
+    // The rest of the restart wait, without waiting for its seconds.
+    void FinishRestartWait() {
+        for (int tick = 0; tick < 45 && Restarting(); ++tick)
+            m_dlg->OnTimer(CSearchDlgBase::TIMER_RESTART);
+        ASSERT_FALSE(Restarting());
+        ASSERT_TRUE(PumpUntil([&] { return m_dlg->FindWindow(IDC_SEARCH)->IsEnabled(); }, 10000));
+    }
+
     Lab m_lab;
     std::vector<platform::MessageBoxCall> m_boxes;
     wxFrame* m_frame = nullptr;
@@ -65,6 +84,48 @@ TEST_F(SearchLab, ListsTheSimulatedCamerasOfBothKinds) {
     EXPECT_EQ(Rows(), (std::set<std::string>{"Front door " + a, "Front door L " + a, "Garden " + b}));
     EXPECT_EQ(m_dlg->ControlText(IDC_DEVICE_COUNT), "3 pcs");
     EXPECT_TRUE(m_boxes.empty());
+}
+
+TEST_F(SearchLab, ChangedCamerasAreFoundAtTheirNewAddressesAfterTheWait) {
+    const std::string& a = m_lab.camAddresses[0];
+    const std::string& b = m_lab.camAddresses[1];
+    CamSim text_cam(m_lab, 0, {"--restart-delay-ms", "300", "--camera",
+                               "kind=text,ip=" + a + ",name=Front door,user=admin,password=secret"});
+    CamSim broadcast_cam(m_lab, 1, {"--restart-delay-ms", "300", "--camera",
+                                    "kind=broadcast,ip=" + b + ",name=Garden,user=admin,password=secret"});
+    SearchAndWait();
+    ASSERT_EQ(m_dlg->m_deviceList->GetItemCount(), 2);
+
+    // Text protocol: a new address and port, then the port command and the wait.
+    Select(Row("Front door"));
+    m_dlg->SetControlText(IDC_IP, "10.213.0.77");
+    m_dlg->SetControlText(IDC_HTTP_PORT, "8081");
+    m_dlg->SetControlText(IDC_ACCOUNT, "admin");
+    m_dlg->SetControlText(IDC_PASSWORD, "secret");
+    m_dlg->OnUpdate();
+    ASSERT_TRUE(PumpUntil([&] { return Restarting(); }, 10000)) << "no answer to netconf";
+    ASSERT_TRUE(PumpUntil([&] { return m_boxes.size() >= 2; }, 10000)) << "no answer to httpport";
+    EXPECT_EQ(m_boxes[1].text, "Device information successfully updated!");
+    // The camera restarts with both changes.
+    ASSERT_TRUE(waitFor([&] { return !text_cam.events("applied").empty(); }));
+    FinishRestartWait();
+    EXPECT_EQ(Rows(), (std::set<std::string>{"Front door 10.213.0.77", "Garden " + b}));
+    Select(Row("Front door"));
+    EXPECT_EQ(m_dlg->ControlText(IDC_HTTP_PORT), "8081");
+
+    // Broadcast protocol: one set request, answered at once.
+    m_boxes.clear();
+    Select(Row("Garden"));
+    m_dlg->SetControlText(IDC_IP, "10.213.0.78");
+    m_dlg->SetControlText(IDC_ACCOUNT, "admin");
+    m_dlg->SetControlText(IDC_PASSWORD, "secret");
+    m_dlg->OnUpdate();
+    ASSERT_EQ(m_boxes.size(), 2u);
+    EXPECT_EQ(m_boxes[1].caption, "Tips");
+    ASSERT_TRUE(Restarting()) << "the camera did not accept the settings";
+    ASSERT_TRUE(waitFor([&] { return !broadcast_cam.events("applied").empty(); }));
+    FinishRestartWait();
+    EXPECT_EQ(Rows(), (std::set<std::string>{"Front door 10.213.0.77", "Garden 10.213.0.78"}));
 }
 
 }  // namespace

@@ -1,0 +1,191 @@
+// Changing the selected camera's settings: the update with its confirmation
+// and checks, the commands of both protocols, their results and the restart
+// wait that follows.
+#include "platform/msgbox.h"
+#include "searchui/searchdlg.h"
+#include "searchui/templates.h"
+
+#include <wx/checkbox.h>
+#include <wx/gauge.h>
+#include <wx/spinbutt.h>
+#include <wx/stattext.h>
+#include <wx/toplevel.h>
+
+#include <algorithm>
+#include <cstring>
+
+using namespace searchui;
+using platform::MB_ICONINFORMATION;
+using platform::MB_ICONQUESTION;
+using platform::MB_OK;
+using platform::MB_YESNO;
+
+namespace {
+
+bool SameCamera(const DeviceEntry& a, const DeviceEntry& b) {
+    if (a.kind != b.kind) return false;
+    if (a.kind == KIND_TEXT) return std::strncmp(a.record.mac, b.record.mac, sizeof a.record.mac) == 0;
+    return a.Address() == b.Address();
+}
+
+}  // namespace
+
+void CSearchDlgBase::ResetPortSpin() {
+    if (m_portSpin) m_portSpin->SetValue(kSpinMiddle);
+}
+
+void CSearchDlgBase::OnDeltaposPortSpin(int delta) {
+    if (const auto stepped = StepPortText(ControlText(IDC_HTTP_PORT), delta))
+        SetControlText(IDC_HTTP_PORT, *stepped);
+    ResetPortSpin();
+}
+
+void CSearchDlgBase::OnDhcpCheck() { EnableGroup(m_editState); }
+
+AddressFields CSearchDlgBase::ReadAddressFields() const {
+    AddressFields fields;
+    fields.automatic = m_dhcpCheck && m_dhcpCheck->GetValue();
+    fields.ip = ControlText(IDC_IP);
+    fields.mask = ControlText(IDC_MASK);
+    fields.gateway = ControlText(IDC_GATEWAY);
+    fields.dns1 = ControlText(IDC_DNS1);
+    fields.dns2 = ControlText(IDC_DNS2);
+    return fields;
+}
+
+bool CSearchDlgBase::IsLocalAddress(const std::string& address) const {
+    return std::find(m_localAddresses.begin(), m_localAddresses.end(), address) != m_localAddresses.end();
+}
+
+int CSearchDlgBase::ValidateAddresses() {
+    const AddressFields fields = ReadAddressFields();
+    if (fields.automatic) return 1;
+    const std::string caption = m_lang.GetText(kKeyTipsCaption);
+    const char* problem = AddressProblem(fields, m_localAddresses);
+    if (!problem) return 1;
+    Box(this, m_lang.GetText(problem), caption, MB_ICONINFORMATION);
+    return 0;
+}
+
+void CSearchDlgBase::OnUpdate() {
+    const std::string caption = m_lang.GetText(kKeyTipsCaption);
+    const std::string no_selection = m_lang.GetText(kKeyNoSelection);
+    const long mark = SelectionMark();
+    DeviceEntry confirmed;
+    if (mark < 0 || !m_devices.Get(static_cast<int>(mark), &confirmed)) {
+        Box(this, no_selection, caption, MB_ICONINFORMATION);
+        return;
+    }
+    bool alive = true;
+    const int answer = Box(this, m_lang.GetText(kKeyAskUpdate), m_lang.GetText(kKeyAskCaption),
+                           MB_YESNO | MB_ICONQUESTION, &alive);
+    if (!alive || answer != platform::IDYES) return;
+    // While the question was open a new search may have replaced the list:
+    // the settings go only to the camera the user confirmed.
+    DeviceEntry entry;
+    if (SelectionMark() != mark || !m_devices.Get(static_cast<int>(mark), &entry) ||
+        !SameCamera(entry, confirmed))
+        return;
+    if (!ValidateAddresses()) return;
+
+    m_lastCommand = 1;
+    const std::string port = ControlText(IDC_HTTP_PORT);
+    if (entry.kind == KIND_TEXT) {
+        m_sendPortAfterNetconf = PortCommandNeeded(port, entry.record) ? 1 : 0;
+        ApplyNetwork(static_cast<int>(mark));
+    } else if (entry.kind == KIND_BROADCAST) {
+        BroadcastRecord record;
+        if (!ReadBroadcastFields(static_cast<int>(mark), &record)) return;
+        // Blocks until the camera answers or the protocol's time-out passes.
+        const int result = m_finder->SetBroadcastDevice(record);
+        if (result == -1 || result == -2) {
+            Box(this, m_lang.GetText(kKeyBroadcastRefused), caption, MB_ICONINFORMATION);
+        } else if (result >= 1) {
+            OnRestartBegin();
+            Box(this, m_lang.GetText(kKeyBroadcastOk), kBroadcastResultCaption, MB_OK);
+        } else {
+            Box(this, m_lang.GetText(kKeyBroadcastFailed), kBroadcastResultCaption, MB_OK);
+        }
+    }
+}
+
+int CSearchDlgBase::ApplyNetwork(int index) {
+    const std::string user = ControlText(IDC_ACCOUNT);
+    const std::string password = ControlText(IDC_PASSWORD);
+    const AddressFields fields = ReadAddressFields();
+    DeviceRecord record{};
+    bool complete = false;
+    // The dialog's copy takes the typed values, whatever the camera answers.
+    if (!m_devices.Update(index, [&](DeviceEntry& e) {
+            complete = FillNetworkRecord(e.record, fields);
+            record = e.record;
+        }))
+        return 0;
+    if (!complete) return 0;
+    const CommandAuth auth{record.device_id, user.c_str(), password.c_str()};
+    m_finder->SetNetwork(auth, record);
+    return 1;
+}
+
+int CSearchDlgBase::ReadBroadcastFields(int index, BroadcastRecord* record) {
+    const AddressFields fields = ReadAddressFields();
+    const std::string port = ControlText(IDC_HTTP_PORT);
+    const std::string account = ControlText(IDC_ACCOUNT);
+    const std::string password = ControlText(IDC_PASSWORD);
+    return m_devices.Update(index, [&](DeviceEntry& e) {
+        BroadcastRecord r = e.Broadcast();
+        FillBroadcastRecord(r, fields, port, account, password);
+        std::memcpy(e.reply.data(), &r, sizeof r);
+        *record = r;
+    }) ? 1 : 0;
+}
+
+int CSearchDlgBase::OnCommandResult(const std::string& status) {
+    // Boxes of a command result belong to the host's window: the result may
+    // arrive while the user works elsewhere in it.
+    wxWindow* owner = wxGetTopLevelParent(this);
+    if (status.find("200") != std::string::npos) {
+        if (m_sendPortAfterNetconf == 1) {
+            m_sendPortAfterNetconf = 0;
+            SendHttpPort();
+            return 0;
+        }
+        Box(owner, m_texts.settings_updated, m_texts.caption, MB_ICONINFORMATION);
+        return 0;
+    }
+    if (status.find("401") != std::string::npos) {
+        Box(owner, m_texts.wrong_credentials, m_texts.caption, MB_ICONINFORMATION);
+        return -1;
+    }
+    return 0;
+}
+
+int CSearchDlgBase::SendHttpPort() {
+    const long mark = SelectionMark();
+    DeviceEntry entry;
+    if (mark < 0 || !m_devices.Get(static_cast<int>(mark), &entry)) return -1;
+    // A camera of the broadcast protocol has no record for this command.
+    if (entry.kind != KIND_TEXT) return -1;
+    const std::string user = ControlText(IDC_ACCOUNT);
+    const std::string password = ControlText(IDC_PASSWORD);
+    const std::string port = ControlText(IDC_HTTP_PORT);
+    const CommandAuth auth{entry.record.device_id, user.c_str(), password.c_str()};
+    m_finder->SetHttpPort(auth, port.c_str());
+    // The camera restarts with its new port: the wait begins now, not when
+    // the port command's answer comes.
+    OnRestartBegin();
+    return 1;
+}
+
+void CSearchDlgBase::OnRestartBegin() {
+    if (m_progress) m_progress->Show();
+    if (m_restartLabel) m_restartLabel->Show();
+    m_restart.Begin();
+    m_restartTimer.Start(RestartWait::kPeriodMs);
+    if (m_progress) {
+        m_progress->SetRange(RestartWait::kRangeHigh - RestartWait::kRangeLow);
+        m_progress->SetValue(m_restart.Position() - RestartWait::kRangeLow);
+    }
+    m_editState = 0;
+    EnableGroup(0);
+}
