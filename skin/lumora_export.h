@@ -1,0 +1,4 @@
+// Symbols that libLumora.so exports; everything else in it stays hidden.
+#pragma once
+
+#define LUMORA_API __attribute__((visibility("default")))
