@@ -7,6 +7,7 @@
 #include <mutex>
 #include <vector>
 
+#include <wx/imagbmp.h>
 #include <wx/image.h>
 #include <wx/log.h>
 #include <wx/mstream.h>
@@ -90,10 +91,13 @@ bool LoadBitmapResource(unsigned id, wxImage& image) {
   const ResourceEntry* entry = FindResource(kResourceBitmap, id);
   if (!entry || !entry->data || entry->size == 0) return false;
   wxMemoryInputStream stream(entry->data, entry->size);
+  // The handler is used directly: it needs no registered image handlers, so
+  // lookups work before (or without) the toolkit's initialisation.
+  wxBMPHandler handler;
   wxImage decoded;
   {
     wxLogNull quiet;  // a damaged bitmap is a failed load, not a message box
-    if (!decoded.LoadFile(stream, wxBITMAP_TYPE_BMP)) return false;
+    if (!handler.LoadFile(&decoded, stream, false) || !decoded.IsOk()) return false;
   }
   image = decoded;
   return true;
