@@ -19,6 +19,8 @@ class SkinSampleApp : public wxApp {
         const CButtonRect* settings = dialog.Item(SkinSampleDlg::kSettings);
         const SkinRect& r = settings->GetRect();
         wxUIActionSimulator().MouseMove(dialog.ClientToScreen(wxPoint(r.left + 40, r.bottom - 4)));
+        // Pointing elsewhere took the highlight away; give it back for the picture.
+        dialog.CallAfter([&dialog] { dialog.Item(SkinSampleDlg::kHighlighted)->SetFocus(1); });
       });
     }
     dialog.ShowModal();
