@@ -1,0 +1,153 @@
+// What scripts and people read from `keplin search` and `keplin adapters`.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <sstream>
+
+#include "tools/keplin/format.h"
+
+using namespace keplin::cli;
+
+namespace {
+
+FoundDevice text_camera() {
+    FoundDevice d;
+    d.kind = 'M';
+    DeviceRecord& r = d.text;
+    copy_text_field(r.device_id, sizeof r.device_id, "ABCDEFGHIJKLMNOPQRSTUVWXYZ012345");
+    copy_text_field(r.device_model, sizeof r.device_model, "KC-2000");
+    copy_text_field(r.device_name, sizeof r.device_name, "\xB4\xF3\xC3\xC5");  // GBK 大门
+    copy_text_field(r.http_port, sizeof r.http_port, "8080");
+    copy_text_field(r.ip, sizeof r.ip, "10.1.2.3");
+    copy_text_field(r.mac, sizeof r.mac, "00:1A:2B:3C:4D:5E");
+    r.dhcp = 1;
+    r.dns_state = 2;
+    r.ddns_enable = 1;
+    r.ddns_port = 554;
+    copy_text_field(r.c_vendor, sizeof r.c_vendor, "Acme, \"best\"");
+    return d;
+}
+
+FoundDevice broadcast_camera() {
+    FoundDevice d;
+    d.kind = 'L';
+    BroadcastRecord& r = d.broadcast;
+    copy_text_field(r.ip, sizeof r.ip, "10.1.2.9");
+    copy_text_field(r.mask, sizeof r.mask, "255.255.0.0");
+    copy_text_field(r.dns, sizeof r.dns, "10.1.0.2");
+    set_broadcast_http_port(r, 0x1F90);  // 8080
+    std::memset(r.device_name, 'N', sizeof r.device_name);  // no terminator
+    r.address_mode = 1;
+    return d;
+}
+
+}  // namespace
+
+TEST(KeplinFormat, TextCameraJsonCarriesAllFieldsInRecordOrder) {
+    Json j = device_json(text_camera());
+    std::vector<std::string> keys;
+    for (auto it = j.begin(); it != j.end(); ++it) keys.push_back(it.key());
+    EXPECT_EQ(keys, (std::vector<std::string>{
+                        "kind", "device_id", "device_model", "software_version", "web_version", "device_name",
+                        "http_port", "ip", "mask", "mac", "gateway", "dhcp", "dns_state", "fdns", "sdns",
+                        "ddns_enable", "ddns_host", "ddns_port", "ddns_user", "ddns_passwd", "ddns_domain",
+                        "c_vendor", "c_product", "device_type"}));
+    EXPECT_EQ(j["kind"], "M");
+    EXPECT_EQ(j["http_port"], "8080");  // a text in the record, so a text here
+    EXPECT_EQ(j["dhcp"], 1);
+    EXPECT_EQ(j["dns_state"], 2);
+    EXPECT_EQ(j["ddns_port"], 554);
+    EXPECT_EQ(j["device_name"], "\xE5\xA4\xA7\xE9\x97\xA8");
+    EXPECT_EQ(j["gateway"], "");
+}
+
+TEST(KeplinFormat, BroadcastCameraJsonReadsTheWireRecord) {
+    Json j = device_json(broadcast_camera());
+    EXPECT_EQ(j.dump(), "{\"kind\":\"L\",\"ip\":\"10.1.2.9\",\"mask\":\"255.255.0.0\",\"gateway\":\"\","
+                        "\"dns\":\"10.1.0.2\",\"http_port\":8080,\"device_name\":\"" + std::string(80, 'N') +
+                        "\",\"software_version\":\"\",\"web_version\":\"\",\"dhcp\":1}");
+}
+
+TEST(KeplinFormat, SearchJsonParsesBack) {
+    std::string text = devices_json({text_camera(), broadcast_camera()});
+    Json j = Json::parse(text);
+    ASSERT_EQ(j["devices"].size(), 2u);
+    EXPECT_EQ(j["devices"][0]["kind"], "M");
+    EXPECT_EQ(j["devices"][1]["kind"], "L");
+    EXPECT_EQ(devices_json({}), "{\n  \"devices\": []\n}\n");
+}
+
+TEST(KeplinFormat, CsvQuotesAndPlacesBroadcastColumns) {
+    std::istringstream csv(devices_csv({text_camera(), broadcast_camera()}));
+    std::string header, first, second;
+    std::getline(csv, header);
+    std::getline(csv, first);
+    std::getline(csv, second);
+    EXPECT_EQ(header, "kind,device_id,device_model,software_version,web_version,device_name,http_port,ip,mask,"
+                      "mac,gateway,dhcp,dns_state,fdns,sdns,ddns_enable,ddns_host,ddns_port,ddns_user,"
+                      "ddns_passwd,ddns_domain,c_vendor,c_product,device_type");
+    EXPECT_EQ(first, "M,ABCDEFGHIJKLMNOPQRSTUVWXYZ012345,KC-2000,,,\xE5\xA4\xA7\xE9\x97\xA8,8080,10.1.2.3,,"
+                     "00:1A:2B:3C:4D:5E,,1,2,,,1,,554,,,,\"Acme, \"\"best\"\"\",,");
+    EXPECT_EQ(second, "L,,,,," + std::string(80, 'N') + ",8080,10.1.2.9,255.255.0.0,,,1,,10.1.0.2,,,,,,,,,,");
+}
+
+TEST(KeplinFormat, TableAlignsWideNamesAndShowsNoControlCharacters) {
+    FoundDevice hostile = text_camera();
+    copy_text_field(hostile.text.device_name, sizeof hostile.text.device_name, "x\x1B[2Jy\nz");
+    std::string table = devices_table({text_camera(), hostile});
+    EXPECT_EQ(table.find('\x1B'), std::string::npos);
+    std::istringstream lines(table);
+    std::string header, row1, row2, count;
+    std::getline(lines, header);
+    std::getline(lines, row1);
+    std::getline(lines, row2);
+    std::getline(lines, count);
+    EXPECT_EQ(count, "2 devices");
+    EXPECT_NE(row2.find("x?[2Jy?z"), std::string::npos);
+    // The IP column starts at the same terminal column on every line, though
+    // the first name is two wide characters (four columns, six bytes).
+    size_t header_ip = header.find("IP");
+    size_t row1_ip = row1.find("10.1.2.3");
+    EXPECT_EQ(row1_ip - 2, header_ip);  // two extra bytes for two wide characters
+    EXPECT_EQ(row2.find("10.1.2.3"), header_ip);
+}
+
+TEST(KeplinFormat, AdaptersAsJsonAndTable) {
+    AdapterInfo a;
+    a.name = "lan0";
+    a.description = "Virtual adapter lan0";
+    a.index = 3;
+    a.addresses = {{"10.0.0.5", "255.255.255.0"}, {"10.0.1.5", "255.255.0.0"}};
+    a.gateways = {"10.0.0.1"};
+    a.dns_servers = {"10.0.0.53", "10.0.0.54"};
+    EXPECT_EQ(adapters_json({a}),
+              "{\n  \"adapters\": [\n    {\n      \"name\": \"lan0\",\n      \"description\": \"Virtual adapter "
+              "lan0\",\n      \"index\": 3,\n      \"addresses\": [\n        {\n          \"address\": "
+              "\"10.0.0.5\",\n          \"mask\": \"255.255.255.0\"\n        },\n        {\n          "
+              "\"address\": \"10.0.1.5\",\n          \"mask\": \"255.255.0.0\"\n        }\n      ],\n      "
+              "\"gateways\": [\n        \"10.0.0.1\"\n      ],\n      \"dns_servers\": [\n        "
+              "\"10.0.0.53\",\n        \"10.0.0.54\"\n      ]\n    }\n  ]\n}\n");
+    EXPECT_EQ(adapters_table({a}),
+              "lan0 (Virtual adapter lan0)\n"
+              "  address  10.0.0.5 mask 255.255.255.0\n"
+              "  address  10.0.1.5 mask 255.255.0.0\n"
+              "  gateway  10.0.0.1\n"
+              "  dns      10.0.0.53\n"
+              "           10.0.0.54\n");
+    EXPECT_EQ(adapters_table({}), "no network adapter\n");
+}
+
+TEST(KeplinFormat, SetReportNamesEveryStep) {
+    SetReport report;
+    report.device = text_camera();
+    report.steps = {{"netconf", "200", "accepted"}, {"httpport", "no answer", "nothing within 5000 ms"}};
+    report.result = "no answer";
+    EXPECT_EQ(set_report_text(report),
+              "camera: M 10.1.2.3 00:1A:2B:3C:4D:5E \"\xE5\xA4\xA7\xE9\x97\xA8\"\n"
+              "netconf: 200 (accepted)\n"
+              "httpport: no answer (nothing within 5000 ms)\n");
+    Json j = Json::parse(set_report_json(report));
+    EXPECT_EQ(j["result"], "no answer");
+    EXPECT_EQ(j["steps"][1]["outcome"], "no answer");
+    EXPECT_EQ(j["device"]["mac"], "00:1A:2B:3C:4D:5E");
+}

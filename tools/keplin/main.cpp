@@ -1,0 +1,146 @@
+// keplin: finds network cameras on the LAN by both discovery protocols and
+// changes their network settings, for people who script their cameras.
+#include <unistd.h>
+
+#include <cerrno>
+
+#include <iostream>
+#include <sstream>
+#include <string>
+
+#include <CLI/CLI.hpp>
+
+#include "tools/keplin/session.h"
+
+using namespace keplin::cli;
+
+namespace {
+
+const char kSearchExamples[] = R"(
+Examples:
+  keplin search                          table of every camera found in 2.5 s
+  keplin search --protocol text --format json
+  keplin search --wait 5000 --format csv > cameras.csv
+
+Exit status: 0 the search ran (whatever it found), 1 no search request could
+be sent, 2 bad arguments.)";
+
+const char kSetExamples[] = R"(
+TARGET is the IP address, MAC or device id of a listed camera (broadcast
+cameras by IP address only). The camera's current settings are the starting
+point; only the options given change.
+
+Examples:
+  keplin set 192.168.1.100 --user admin --password admin \
+      --dhcp off --ip 192.168.1.50 --gateway 192.168.1.1
+  keplin set 00:1A:2B:3C:4D:5E --user admin --password admin --http-port 8080
+  keplin set 192.168.1.64 --protocol broadcast --user admin --password new --dhcp on
+
+Exit status: 0 success, 1 the request could not be made, 2 bad arguments or
+values refused, 3 no listed camera matches TARGET, 4 the camera refused
+(401, 403, 0x8001, 0x8002), 5 no answer in time.)";
+
+Protocol to_protocol(const std::string& name) {
+    return parse_protocol(name).value_or(Protocol::All);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    CLI::App app{"Finds network cameras on the LAN and changes their network settings.", "keplin"};
+    app.require_subcommand(1);
+    app.footer("Run 'keplin COMMAND --help' for the options of a command.");
+
+    std::string adapters_format = "table";
+    CLI::App* adapters = app.add_subcommand("adapters", "List this PC's network adapters (sends nothing)");
+    adapters->add_option("--format", adapters_format, "Output format")
+        ->check(CLI::IsMember({"table", "json"}))
+        ->capture_default_str();
+
+    SearchCommand search;
+    std::string search_protocol = "all";
+    CLI::App* search_cmd = app.add_subcommand("search", "Search the LAN for cameras and list them");
+    search_cmd->add_option("--wait", search.wait_ms, "Milliseconds to collect answers")
+        ->check(CLI::Range(0, 600000))
+        ->capture_default_str();
+    search_cmd->add_option("--protocol", search_protocol, "Protocols to search")
+        ->check(CLI::IsMember({"text", "broadcast", "all"}))
+        ->capture_default_str();
+    search_cmd->add_option("--format", search.format, "Output format")
+        ->check(CLI::IsMember({"table", "json", "csv"}))
+        ->capture_default_str();
+    search_cmd->footer(kSearchExamples);
+
+    SetCommand set;
+    std::string set_protocol = "all";
+    std::string ip, mask, gateway, dns1, dns2, dhcp;
+    int http_port = 0;
+    CLI::App* set_cmd = app.add_subcommand("set", "Change the network settings of one camera");
+    set_cmd->add_option("TARGET", set.target, "IP address, MAC or device id of the camera")->required();
+    set_cmd->add_option("--user", set.options.user, "Viewing account (authenticates the change)")->required();
+    set_cmd->add_option("--password", set.options.password, "Password of that account")
+        ->required()
+        ->envname("KEPLIN_PASSWORD");
+    CLI::Option* ip_opt = set_cmd->add_option("--ip", ip, "New IP address (fixed addressing)");
+    CLI::Option* mask_opt = set_cmd->add_option("--mask", mask, "New subnet mask");
+    CLI::Option* gateway_opt = set_cmd->add_option("--gateway", gateway, "New gateway");
+    CLI::Option* dns1_opt = set_cmd->add_option("--dns1", dns1, "New first DNS server");
+    CLI::Option* dns2_opt = set_cmd->add_option("--dns2", dns2, "New second DNS server (text protocol only)");
+    CLI::Option* dhcp_opt =
+        set_cmd->add_option("--dhcp", dhcp, "Automatic addressing")->check(CLI::IsMember({"on", "off"}));
+    CLI::Option* port_opt =
+        set_cmd->add_option("--http-port", http_port, "New HTTP port")->check(CLI::Range(1, 65535));
+    set_cmd->add_option("--protocol", set_protocol, "Protocols to search for the camera")
+        ->check(CLI::IsMember({"text", "broadcast", "all"}))
+        ->capture_default_str();
+    set_cmd->add_option("--wait", set.wait_ms, "Milliseconds to wait for each answer (text protocol)")
+        ->check(CLI::Range(0, 600000))
+        ->capture_default_str();
+    set_cmd->add_option("--search-wait", set.search_wait_ms, "Milliseconds to collect search answers")
+        ->check(CLI::Range(0, 600000))
+        ->capture_default_str();
+    set_cmd->add_option("--format", set.format, "Output format")
+        ->check(CLI::IsMember({"text", "json"}))
+        ->capture_default_str();
+    set_cmd->footer(kSetExamples);
+
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::ParseError& e) {
+        int status = app.exit(e);
+        return status == 0 ? kExitOk : kExitUsage;
+    }
+
+    if (ip_opt->count()) set.options.ip = ip;
+    if (mask_opt->count()) set.options.mask = mask;
+    if (gateway_opt->count()) set.options.gateway = gateway;
+    if (dns1_opt->count()) set.options.dns1 = dns1;
+    if (dns2_opt->count()) set.options.dns2 = dns2;
+    if (dhcp_opt->count()) set.options.dhcp = dhcp == "on";
+    if (port_opt->count()) set.options.http_port = static_cast<uint16_t>(http_port);
+    search.protocol = to_protocol(search_protocol);
+    set.protocol = to_protocol(set_protocol);
+
+    // The engine prints its diagnostic lines on standard output; they go to
+    // standard error instead, so that what scripts read stays well-formed.
+    std::cout.flush();
+    const int result_fd = dup(STDOUT_FILENO);
+    if (result_fd < 0 || dup2(STDERR_FILENO, STDOUT_FILENO) < 0) {
+        std::cerr << "keplin: cannot set up standard output\n";
+        return kExitFailure;
+    }
+    std::ostringstream out;
+    int status;
+    if (adapters->parsed()) status = run_adapters(adapters_format, out, std::cerr);
+    else if (search_cmd->parsed()) status = run_search(search, out, std::cerr);
+    else status = run_set(set, out, std::cerr);
+
+    const std::string text = out.str();
+    for (size_t done = 0; done < text.size();) {
+        ssize_t n = write(result_fd, text.data() + done, text.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return kExitFailure;
+        done += static_cast<size_t>(n);
+    }
+    return status;
+}
