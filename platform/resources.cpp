@@ -74,7 +74,8 @@ const ResourceEntry* FindResource(unsigned type, unsigned id) {
   id &= 0xFFFFu;
   auto& chain = detail::ResourceChain();
   std::lock_guard<std::mutex> guard(chain.lock);
-  // Two passes keep the order the design asks for: the program, then libraries.
+  // Two passes: the program's tables first, then the libraries', each in
+  // registration order, as the framework's resource search went.
   for (const bool program : {true, false}) {
     for (const auto& t : chain.tables) {
       if (t.program != program) continue;

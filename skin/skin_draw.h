@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include <wx/bitmap.h>
 #include <wx/font.h>

@@ -11,7 +11,7 @@ namespace lumora {
 namespace {
 
 // Runs `change(channel, distance)` on every pixel nearer than `radius` to the
-// image centre (integer centre, as the design computes it), column by column.
+// image centre (the centre rounded down to whole pixels), column by column.
 template <typename Change>
 void RadialEffect(wxImage& image, double radius, Change change) {
   if (!image.IsOk()) return;

@@ -10,7 +10,7 @@
 
 class wxImage;
 
-// A rectangle as the design gives it: left and top inside, right and bottom
+// A rectangle in the Windows convention: left and top inside, right and bottom
 // outside.
 struct SkinRect {
   int left = 0;
@@ -57,7 +57,7 @@ LUMORA_API SkinRect LabelRect(const SkinRect& button, int textLength, int averag
 
 // Length of UTF-8 `text` as the system code page would count it: one byte per
 // ASCII character, two per other character (as the double-byte Chinese code
-// page does), so that sizes derived from text lengths keep their design.
+// page does), so that sizes derived from text lengths stay as laid out.
 LUMORA_API int CodePageLength(const char* text);
 
 // Copies `text` into `buffer` of `capacity` bytes, cut at a UTF-8 character
