@@ -96,10 +96,9 @@ bool CSearchDlgBase::Create(wxWindow* parent, int template_id) {
     Bind(wxEVT_CHAR_HOOK, &CSearchDlgBase::OnCharHook, this);
     Bind(wxEVT_CLOSE_WINDOW, &CSearchDlgBase::OnClose, this);
     if (m_deviceList) {
-        // Clicks land on the list's inner item window.
+        // Clicks land on the list's inner windows (its header and its rows).
         for (wxWindow* inner : m_deviceList->GetChildren())
-            if (inner->GetClassInfo()->GetClassName() == wxString("wxListMainWindow"))
-                inner->Bind(wxEVT_LEFT_UP, &CSearchDlgBase::OnListMouseUp, this);
+            inner->Bind(wxEVT_LEFT_UP, &CSearchDlgBase::OnListMouseUp, this);
     }
 
     SetLabel(wxString());
@@ -319,8 +318,18 @@ long CSearchDlgBase::SelectionMark() const {
     return m_deviceList->GetNextItem(-1, wxLIST_NEXT_ALL, wxLIST_STATE_SELECTED);
 }
 
+wxWindow* CSearchDlgBase::ListRowsWindow() const {
+    // The rows' window is the list's tallest inner window; the header is the
+    // other one.
+    wxWindow* rows = nullptr;
+    for (wxWindow* inner : m_deviceList->GetChildren())
+        if (!rows || inner->GetSize().y > rows->GetSize().y) rows = inner;
+    return rows;
+}
+
 void CSearchDlgBase::OnListMouseUp(wxMouseEvent& event) {
     event.Skip();
+    if (event.GetEventObject() != ListRowsWindow()) return;
     int flags = 0;
     long index = m_deviceList->HitTest(event.GetPosition(), flags);
     if (!(flags & wxLIST_HITTEST_ONITEM)) index = -1;

@@ -130,6 +130,7 @@ private:
     void OnDestroy();
     void OnCharHook(wxKeyEvent& event);
     void OnListMouseUp(wxMouseEvent& event);
+    wxWindow* ListRowsWindow() const;
     void OnClose(wxCloseEvent& event);
     // Shows a box and returns the answer; *still_alive tells whether the
     // dialog outlived the box (its host may destroy it meanwhile).

@@ -109,7 +109,7 @@ const DialogTemplate kEnglishLayout{
         {219, K::Custom, 330, 90, 100, 12, 0, ""},
         {265, K::Static, 262, 105, 66, 9, 0, "Http port(&P):"},
         {220, K::Edit, 330, 103, 50, 12, TS_BORDER, ""},
-        {233, K::UpDown, 382, 103, 36, 12, 0, ""},
+        {233, K::UpDown, 382, 103, 44, 12, 0, ""},
         {232, K::Static, 262, 126, 66, 9, TS_DISABLED, "Device name:"},
         {211, K::Edit, 330, 124, 138, 12, TS_READONLY | TS_BORDER | TS_DISABLED, ""},
         {266, K::Static, 262, 139, 66, 9, TS_DISABLED, "FirmwareSys-Ver:"},

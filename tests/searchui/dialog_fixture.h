@@ -93,10 +93,12 @@ protected:
         event.SetEventObject(target);
         return m_dlg->PreTranslateKey(event);
     }
+    // The list's rows window, where its keys and clicks arrive.
     wxWindow* ListInner() const {
+        wxWindow* rows = m_dlg->m_deviceList;
         for (wxWindow* w : m_dlg->m_deviceList->GetChildren())
-            if (wxString(w->GetClassInfo()->GetClassName()) == "wxListMainWindow") return w;
-        return m_dlg->m_deviceList;
+            if (rows == m_dlg->m_deviceList || w->GetSize().y > rows->GetSize().y) rows = w;
+        return rows;
     }
 
     std::shared_ptr<FakeEngine> m_engine;

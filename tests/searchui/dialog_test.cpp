@@ -134,6 +134,33 @@ TEST_P(DialogTest, SettingsAreLockedUntilACameraIsSelectedAndFollowTheAutomaticB
     EXPECT_FALSE(Control(IDC_FACTORY_DEFAULT)->IsShown());
 }
 
+TEST_P(DialogTest, AClickOnARowShowsItsCameraAndAClickBesideTheRowsClearsTheMark) {
+    Make(GetParam());
+    m_frame->SetClientSize(m_dlg->GetMinSize());
+    m_frame->Show();
+    SearchAndFill({kFront, kGarage});
+    wxWindow* rows = ListInner();
+    ASSERT_NE(rows, m_dlg->m_deviceList);
+    ASSERT_TRUE(PumpUntil([&] { return rows->GetPosition().y > 0; }));  // laid out below the header
+    auto click = [&](const wxPoint& at) {
+        wxMouseEvent up(wxEVT_LEFT_UP);
+        up.SetPosition(at);
+        up.SetEventObject(rows);
+        rows->GetEventHandler()->ProcessEvent(up);
+    };
+    wxRect second;
+    ASSERT_TRUE(m_dlg->m_deviceList->GetItemRect(1, second));
+    click(rows->ScreenToClient(m_dlg->m_deviceList->ClientToScreen(second.GetPosition() + wxPoint(5, second.height / 2))));
+    EXPECT_EQ(Text(IDC_DEVICE_NAME), "Garage");
+    EXPECT_EQ(m_dlg->m_editState, 1);
+
+    Select(0);
+    click(wxPoint(5, rows->GetClientSize().y - 3));
+    EXPECT_EQ(m_dlg->SelectionMark(), -1);
+    EXPECT_EQ(m_dlg->m_editState, 1);  // a click beside the rows leaves the state
+    EXPECT_EQ(Text(IDC_DEVICE_NAME), "Front door");
+}
+
 TEST_P(DialogTest, ArrowKeysInTheListSelectTheNeighbourWithinTheRows) {
     Make(GetParam());
     wxWindow* list = ListInner();
