@@ -235,32 +235,33 @@ int32_t discovery_close(DiscoveryContext* context) {
     return DISC_OK;
 }
 
-int32_t discovery_set_device_handler(DiscoveryContext* context, DeviceHandler handler, void* data) {
-    if (context == nullptr) {
-        return DISC_E_INVALID;
-    }
+namespace {
+
+// The first registration of a handler stays; there is no removal. The data is
+// published before the handler, which the dispatch thread reads first.
+template <typename Handler>
+int32_t register_handler(DiscoveryContext* context, std::atomic<Handler>& slot, std::atomic<void*>& slot_data,
+                         Handler handler, void* data) {
     if (context->client_id[0] == '\0') {
         return DISC_E_NOT_READY;
     }
-    if (context->device_handler.load() == nullptr) {  // the first registration stays
-        context->device_data.store(data, std::memory_order_relaxed);
-        context->device_handler.store(handler, std::memory_order_release);
+    if (slot.load() == nullptr) {
+        slot_data.store(data, std::memory_order_relaxed);
+        slot.store(handler, std::memory_order_release);
     }
     return DISC_OK;
 }
 
+}  // namespace
+
+int32_t discovery_set_device_handler(DiscoveryContext* context, DeviceHandler handler, void* data) {
+    return context == nullptr ? DISC_E_INVALID
+                              : register_handler(context, context->device_handler, context->device_data, handler, data);
+}
+
 int32_t discovery_set_result_handler(DiscoveryContext* context, ResultHandler handler, void* data) {
-    if (context == nullptr) {
-        return DISC_E_INVALID;
-    }
-    if (context->client_id[0] == '\0') {
-        return DISC_E_NOT_READY;
-    }
-    if (context->result_handler.load() == nullptr) {
-        context->result_data.store(data, std::memory_order_relaxed);
-        context->result_handler.store(handler, std::memory_order_release);
-    }
-    return DISC_OK;
+    return context == nullptr ? DISC_E_INVALID
+                              : register_handler(context, context->result_handler, context->result_data, handler, data);
 }
 
 int32_t discovery_search(DiscoveryContext* context) {
