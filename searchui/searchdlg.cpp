@@ -189,9 +189,12 @@ void CSearchDlgBase::OnSelchangeAdapter() {
     const int selected = m_adapterCombo->GetSelection();
     if (selected < 0 || selected >= static_cast<int>(m_adapters.size())) return;
     const AdapterInfo& adapter = m_adapters[static_cast<size_t>(selected)];
+    // All addresses in the one-line field. A line break would show as a
+    // control-character box in a one-line GTK entry, so they are joined by
+    // a comma instead.
     std::string addresses;
     for (const auto& entry : adapter.addresses) {
-        if (!addresses.empty()) addresses += "\r\n";
+        if (!addresses.empty()) addresses += ", ";
         addresses += entry.address;
     }
     SetControlText(IDC_PC_IP, addresses);

@@ -73,9 +73,9 @@ public:
     void ShowDevice(long index);
     void EnableControl(int id, bool on);
     void EnableGroup(int state);
-    // 1 when the typed addresses may be sent, else 0 after telling the user.
+    // 1 when the typed addresses may be sent, else 0 after telling the user
+    // (an address of this PC is one of m_localAddresses).
     int ValidateAddresses();
-    bool IsLocalAddress(const std::string& address) const;
 
     // The text of a control as the user sees it (edit value, address, label),
     // and setting it.

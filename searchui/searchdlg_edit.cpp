@@ -11,7 +11,6 @@
 #include <wx/stattext.h>
 #include <wx/toplevel.h>
 
-#include <algorithm>
 #include <cstring>
 
 using namespace searchui;
@@ -51,10 +50,6 @@ AddressFields CSearchDlgBase::ReadAddressFields() const {
     fields.dns1 = ControlText(IDC_DNS1);
     fields.dns2 = ControlText(IDC_DNS2);
     return fields;
-}
-
-bool CSearchDlgBase::IsLocalAddress(const std::string& address) const {
-    return std::find(m_localAddresses.begin(), m_localAddresses.end(), address) != m_localAddresses.end();
 }
 
 int CSearchDlgBase::ValidateAddresses() {

@@ -263,7 +263,7 @@ TEST_P(DialogTest, TheFirstUsableAdapterIsShownWithAllItsAddressesAndDns) {
 
     EXPECT_EQ(m_dlg->m_adapterCombo->GetCount(), 4u);
     EXPECT_EQ(m_dlg->m_adapterCombo->GetSelection(), 2);
-    EXPECT_EQ(Text(IDC_PC_IP), "10.0.0.1\r\n10.0.5.1");
+    EXPECT_EQ(Text(IDC_PC_IP), "10.0.0.1, 10.0.5.1");
     EXPECT_EQ(Text(IDC_PC_MASK), "255.255.255.0");
     EXPECT_EQ(Text(IDC_PC_GATEWAY), "10.0.0.254");
     EXPECT_EQ(Text(IDC_PC_DNS1), "10.0.0.53");
