@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# demo.sh [--live] [--lang cn|en|FILE]
+# demo.sh [--live] [--lang cn|en|FILE] [--cli]
 #
-# The search window. By default on a demo LAN of simulated cameras of both
+# The search window (with --cli: a `keplin search` in the terminal instead). By default on a demo LAN of simulated cameras of both
 # protocols, made of isolated network namespaces (scripts/demo-lan.sh), so
 # that the search finds cameras at once and nothing reaches the real network:
 # change a camera, press Update (F5) and watch it come back after the restart
@@ -14,24 +14,31 @@ here=$(cd "$(dirname "$0")/.." && pwd)
 kit=${KEPLIN_KIT_DIR:-$here/build/kit}
 live=0
 lang=cn
+cli=0
 while [ $# -gt 0 ]; do
   case "$1" in
     --live) live=1; shift ;;
     --lang) lang=${2:?--lang needs a value}; shift 2 ;;
+    --cli) cli=1; shift ;;
     -h|--help) sed -n '2,12p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
     *) echo "demo.sh: unknown option $1" >&2; exit 2 ;;
   esac
 done
-[ -x "$kit/searchhost" ] || { echo "demo.sh: $kit/searchhost is not built (cmake --build build)" >&2; exit 1; }
-[ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ] || { echo "demo.sh: no display to show the window on" >&2; exit 1; }
+if [ "$cli" -eq 1 ]; then
+  program=("$kit/keplin" search)
+else
+  [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ] || { echo "demo.sh: no display to show the window on (try --cli)" >&2; exit 1; }
+  program=("$kit/searchhost" --lang "$lang")
+fi
+[ -x "${program[0]}" ] || { echo "demo.sh: ${program[0]} is not built (cmake --build build)" >&2; exit 1; }
 
 if [ "$live" -eq 1 ]; then
   echo "Searching the real network this computer is on."
-  exec "$kit/searchhost" --lang "$lang"
+  exec "${program[@]}"
 fi
 
 echo "Demo: a simulated LAN of four cameras (use --live for your real network)."
-demo=("$here/scripts/demo-lan.sh" -- "$kit/searchhost" --lang "$lang")
+demo=("$here/scripts/demo-lan.sh" -- "${program[@]}")
 export KEPLIN_KIT_DIR="$kit"
 if [ "$(id -u)" -eq 0 ]; then
   exec "${demo[@]}"
