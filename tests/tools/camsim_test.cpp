@@ -116,7 +116,7 @@ TEST_F(CamsimTest, SearchReplyCarriesEveryFieldAndEchoesTheRequest) {
                             "\r\nContent-Type:text/HDP\r\nContent-Length:" +
                             std::to_string(body.size()) + "\r\n\r\n" + body);
 
-  // The second camera of the spec: id, name, MAC and IP advanced by one.
+  // The second camera of the definition: id, name, MAC and IP advanced by one.
   EXPECT_EQ(field(replies[1], "Device-ID"), "ABCDEFGHIJKLMNOPQRSTUVWXYZ012346");
   EXPECT_EQ(field(replies[1], "Device-Name"), "Door 8");
   EXPECT_EQ(field(replies[1], "MAC"), "00:1A:2B:3C:4D:5F");

@@ -128,13 +128,13 @@ void Changes::applyTo(Settings& s) const {
   put(s.ddns_port, ddns_port);
 }
 
-std::vector<Camera> expandSpec(const std::string& spec, unsigned count, unsigned& next_index) {
+std::vector<Camera> expandDefinition(const std::string& definition, unsigned count, unsigned& next_index) {
   std::map<std::string, std::string> kv;
   size_t pos = 0;
-  while (pos <= spec.size()) {
-    size_t comma = spec.find(',', pos);
-    if (comma == std::string::npos) comma = spec.size();
-    std::string item = trim(spec.substr(pos, comma - pos));
+  while (pos <= definition.size()) {
+    size_t comma = definition.find(',', pos);
+    if (comma == std::string::npos) comma = definition.size();
+    std::string item = trim(definition.substr(pos, comma - pos));
     pos = comma + 1;
     if (item.empty()) continue;
     size_t eq = item.find('=');
@@ -218,17 +218,17 @@ std::vector<Camera> expandSpec(const std::string& spec, unsigned count, unsigned
   return cams;
 }
 
-std::vector<std::string> readSpecFile(const std::string& path) {
+std::vector<std::string> readDefinitionFile(const std::string& path) {
   std::ifstream in(path);
   if (!in) throw SpecError("cannot read " + path);
-  std::vector<std::string> specs;
+  std::vector<std::string> definitions;
   std::string line;
   while (std::getline(in, line)) {
     line = trim(line);
     if (line.empty() || line[0] == '#') continue;
-    specs.push_back(line);
+    definitions.push_back(line);
   }
-  return specs;
+  return definitions;
 }
 
 }  // namespace camsim

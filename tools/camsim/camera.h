@@ -83,12 +83,12 @@ struct SpecError : std::runtime_error {
 
 // One camera description as given on the command line; "count" copies are made
 // with id, MAC, IP and name advanced by one per copy. `next_index` numbers
-// the cameras across all specs so that the defaults never collide.
+// the cameras across all definitions so that the defaults never collide.
 // Throws SpecError for an unknown key or a value that cannot be used.
-std::vector<Camera> expandSpec(const std::string& spec, unsigned count, unsigned& next_index);
+std::vector<Camera> expandDefinition(const std::string& definition, unsigned count, unsigned& next_index);
 
-// Reads SPEC lines from a file: blank lines and lines starting with '#' skipped.
-std::vector<std::string> readSpecFile(const std::string& path);
+// Reads DEF lines from a file: blank lines and lines starting with '#' skipped.
+std::vector<std::string> readDefinitionFile(const std::string& path);
 
 // Helpers shared with the protocols.
 std::optional<std::array<uint8_t, 6>> parseMac(const std::string& text);

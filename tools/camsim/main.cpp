@@ -19,7 +19,7 @@ volatile int g_stop = 0;
 void onStopSignal(int) { g_stop = 1; }
 
 const char* kSpecHelp = R"(
-CAMERA SPEC: key=value pairs separated by commas, e.g.
+CAMERA DEFINITION (DEF): key=value pairs separated by commas, e.g.
   --camera kind=text,ip=10.0.0.5,name=Lobby,password=secret
   kind            text (multicast protocol, default) or broadcast
   id              device id (text cameras answer commands addressed to it;
@@ -41,7 +41,7 @@ CAMERA SPEC: key=value pairs separated by commas, e.g.
   nonfinal_first  0/1: send a result with the non-final code 0x0001 first
   reply_delay_ms  delay before each reply of this camera
 
-With --count N every spec makes N cameras; id, name (trailing number), MAC and
+With --count N every definition makes N cameras; id, name (trailing number), MAC and
 IP advance by one per camera. Unset ids, MACs, IPs and names are unique.
 
 TEXT PROTOCOL: on "SEARCH * HDS/1.0" every text camera answers by multicast to
@@ -73,7 +73,7 @@ int main(int argc, char** argv) {
   CLI::App app{"Simulates network cameras that answer discovery searches and configuration commands."};
   app.footer(kSpecHelp);
 
-  std::vector<std::string> specs;
+  std::vector<std::string> definitions;
   std::string config;
   unsigned count = 1;
   std::vector<uint16_t> text_ports;
@@ -83,10 +83,10 @@ int main(int argc, char** argv) {
   camsim::Options options;
   unsigned burst_gap_us = static_cast<unsigned>(options.burst_gap.count());
 
-  app.add_option("--camera", specs, "A camera SPEC (repeatable; see below)");
-  app.add_option("--config", config, "File with one camera SPEC per line, # for comments")
+  app.add_option("--camera", definitions, "A camera DEF (repeatable; see below)");
+  app.add_option("--config", config, "File with one camera DEF per line, # for comments")
       ->check(CLI::ExistingFile);
-  app.add_option("--count", count, "Cameras made from each SPEC")->check(CLI::Range(1u, 100000u));
+  app.add_option("--count", count, "Cameras made from each DEF")->check(CLI::Range(1u, 100000u));
   app.add_option("--text-port", text_ports, "Text protocol port (repeatable; default 8002 and 12109)");
   app.add_option("--broadcast-port", broadcast_port, "Broadcast protocol port, 0 for none")
       ->capture_default_str();
@@ -105,11 +105,11 @@ int main(int argc, char** argv) {
   std::vector<camsim::Camera> cameras;
   try {
     if (!config.empty())
-      for (const std::string& spec : camsim::readSpecFile(config)) specs.push_back(spec);
-    if (specs.empty()) specs.push_back("");
+      for (const std::string& definition : camsim::readDefinitionFile(config)) definitions.push_back(definition);
+    if (definitions.empty()) definitions.push_back("");
     unsigned index = 1;
-    for (const std::string& spec : specs) {
-      std::vector<camsim::Camera> made = camsim::expandSpec(spec, count, index);
+    for (const std::string& definition : definitions) {
+      std::vector<camsim::Camera> made = camsim::expandDefinition(definition, count, index);
       cameras.insert(cameras.end(), made.begin(), made.end());
     }
   } catch (const camsim::SpecError& e) {
