@@ -352,42 +352,48 @@ void CSearchDlgBase::OnClickDeviceList(long index) {
     }
 }
 
+namespace {
+
+// What the settings panel shows of one listed camera, whichever its protocol.
+struct ShownCamera {
+    std::string name, system_version, app_version, ip, mask, gateway, dns1, dns2, port;
+    bool automatic = false;
+    bool second_dns = true;  // the broadcast record has one DNS server only
+};
+
+ShownCamera Shown(const DeviceRecord& r) {
+    return {FieldText(r.device_name), FieldText(r.software_version), FieldText(r.web_version),
+            FieldText(r.ip), FieldText(r.mask), FieldText(r.gateway), FieldText(r.fdns),
+            FieldText(r.sdns), FieldText(r.http_port), r.dhcp > 0, true};
+}
+
+ShownCamera Shown(const BroadcastRecord& r) {
+    return {FieldText(r.device_name), FieldText(r.software_version), FieldText(r.web_version),
+            FieldText(r.ip), FieldText(r.mask), FieldText(r.gateway), FieldText(r.dns),
+            std::string(), std::to_string(broadcast_http_port(r)), r.address_mode != 0, false};
+}
+
+}  // namespace
+
 void CSearchDlgBase::ShowDevice(long index) {
     DeviceEntry entry;
     if (index < 0 || !m_devices.Get(static_cast<int>(index), &entry)) return;
-    wxWindow* dns2 = FindWindow(IDC_DNS2);
-    wxWindow* dns2_label = FindWindow(IDC_DNS2_LABEL);
-    if (entry.kind == KIND_TEXT) {
-        const DeviceRecord& r = entry.record;
-        if (dns2) dns2->Show();
-        if (dns2_label) dns2_label->Show();
-        SetControlText(IDC_DEVICE_NAME, FieldText(r.device_name));
-        SetControlText(IDC_SYSTEM_VERSION, FieldText(r.software_version));
-        SetControlText(IDC_APP_VERSION, FieldText(r.web_version));
-        SetControlText(IDC_IP, FieldText(r.ip));
-        SetControlText(IDC_MASK, FieldText(r.mask));
-        SetControlText(IDC_GATEWAY, FieldText(r.gateway));
-        SetControlText(IDC_DNS1, FieldText(r.fdns));
-        SetControlText(IDC_DNS2, FieldText(r.sdns));
-        SetControlText(IDC_HTTP_PORT, FieldText(r.http_port));
-        SetControlText(IDC_LAN_ADDRESS, "http://" + FieldText(r.ip) + ":" + FieldText(r.http_port));
-        if (m_dhcpCheck) m_dhcpCheck->SetValue(r.dhcp > 0);
-    } else if (entry.kind == KIND_BROADCAST) {
-        const BroadcastRecord r = entry.Broadcast();
-        if (dns2) dns2->Hide();
-        if (dns2_label) dns2_label->Hide();
-        const std::string port = std::to_string(broadcast_http_port(r));
-        SetControlText(IDC_DEVICE_NAME, FieldText(r.device_name));
-        SetControlText(IDC_SYSTEM_VERSION, FieldText(r.software_version));
-        SetControlText(IDC_APP_VERSION, FieldText(r.web_version));
-        SetControlText(IDC_IP, FieldText(r.ip));
-        SetControlText(IDC_MASK, FieldText(r.mask));
-        SetControlText(IDC_GATEWAY, FieldText(r.gateway));
-        SetControlText(IDC_DNS1, FieldText(r.dns));
-        SetControlText(IDC_HTTP_PORT, port);
-        SetControlText(IDC_LAN_ADDRESS, "http://" + FieldText(r.ip) + ":" + port);
-        if (m_dhcpCheck) m_dhcpCheck->SetValue(r.address_mode != 0);
+    if (entry.kind != KIND_TEXT && entry.kind != KIND_BROADCAST) return;
+    const ShownCamera shown = entry.kind == KIND_TEXT ? Shown(entry.record) : Shown(entry.Broadcast());
+    for (int id : {IDC_DNS2, IDC_DNS2_LABEL}) {
+        if (wxWindow* window = FindWindow(id)) window->Show(shown.second_dns);
     }
+    SetControlText(IDC_DEVICE_NAME, shown.name);
+    SetControlText(IDC_SYSTEM_VERSION, shown.system_version);
+    SetControlText(IDC_APP_VERSION, shown.app_version);
+    SetControlText(IDC_IP, shown.ip);
+    SetControlText(IDC_MASK, shown.mask);
+    SetControlText(IDC_GATEWAY, shown.gateway);
+    SetControlText(IDC_DNS1, shown.dns1);
+    if (shown.second_dns) SetControlText(IDC_DNS2, shown.dns2);
+    SetControlText(IDC_HTTP_PORT, shown.port);
+    SetControlText(IDC_LAN_ADDRESS, "http://" + shown.ip + ":" + shown.port);
+    if (m_dhcpCheck) m_dhcpCheck->SetValue(shown.automatic);
 }
 
 // ---------------------------------------------------------------------------
