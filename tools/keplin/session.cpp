@@ -49,6 +49,22 @@ int finish(const SetReport& report, const std::string& format, std::ostream& out
     return status;
 }
 
+// Waits for the answer to the command just sent: kExitOk on "200", otherwise
+// the report is finished with the outcome and its exit status returned.
+int await_accepted(Session& session, const char* request, const SetCommand& command, SetReport& report,
+                   std::ostream& out) {
+    const std::string status = await_result(session, request, command.wait_ms, report);
+    if (status.empty()) {
+        report.result = "no answer";
+        return finish(report, command.format, out, kExitNoAnswer);
+    }
+    if (status != "200") {
+        report.result = "refused";
+        return finish(report, command.format, out, kExitRefused);
+    }
+    return kExitOk;
+}
+
 int set_text_camera(Session& session, const SetCommand& command, const TextUpdate& plan, SetReport& report,
                     std::ostream& out, std::ostream& err) {
     const std::string device_id = field_text(plan.record.device_id);
@@ -64,14 +80,8 @@ int set_text_camera(Session& session, const SetCommand& command, const TextUpdat
         err << "keplin: the netconf command could not be sent (engine code " << rc << ")\n";
         return kExitFailure;
     }
-    std::string status = await_result(session, "netconf", command.wait_ms, report);
-    if (status.empty()) {
-        report.result = "no answer";
-        return finish(report, command.format, out, kExitNoAnswer);
-    }
-    if (status != "200") {
-        report.result = "refused";
-        return finish(report, command.format, out, kExitRefused);
+    if (const int exit = await_accepted(session, "netconf", command, report, out); exit != kExitOk) {
+        return exit;
     }
     if (plan.send_port) {
         rc = session.Finder().SetHttpPort(auth, plan.port.c_str());
@@ -81,14 +91,8 @@ int set_text_camera(Session& session, const SetCommand& command, const TextUpdat
             err << "keplin: the httpport command could not be sent (engine code " << rc << ")\n";
             return kExitFailure;
         }
-        status = await_result(session, "httpport", command.wait_ms, report);
-        if (status.empty()) {
-            report.result = "no answer";
-            return finish(report, command.format, out, kExitNoAnswer);
-        }
-        if (status != "200") {
-            report.result = "refused";
-            return finish(report, command.format, out, kExitRefused);
+        if (const int exit = await_accepted(session, "httpport", command, report, out); exit != kExitOk) {
+            return exit;
         }
         report.notes.push_back("the camera restarts with its new settings; search again in about 45 seconds");
     }
