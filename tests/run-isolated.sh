@@ -35,8 +35,8 @@ cannot_isolate() {
 
 cmd=("$@")
 if [ "$xvfb" -eq 1 ]; then
-  command -v xvfb-run >/dev/null || cannot_isolate "xvfb-run is not installed"
-  cmd=(xvfb-run -a -s "-screen 0 1280x1024x24 -nolisten tcp" "${cmd[@]}")
+  command -v Xvfb >/dev/null || cannot_isolate "Xvfb is not installed"
+  cmd=("$here/with-xvfb.sh" "${cmd[@]}")
 fi
 
 if [ -n "$lab" ]; then
