@@ -24,8 +24,9 @@ void receive_loop(DiscoveryContext* context) {
         memset(buffer, 0, sizeof buffer);
         const ssize_t received = recv(context->receive_socket, buffer, sizeof buffer, 0);
         if (received <= 0) {
-            // Errors on receive are not reported. close() shuts the socket down,
-            // which wakes this receive with 0; the stop flag then ends the loop.
+            // Errors on receive are not reported. discovery_close shuts the
+            // socket down, which wakes this receive with 0; the stop flag it
+            // set before then ends the loop.
             if (received < 0 && errno != EINTR && errno != EAGAIN) {
                 // Avoid spinning on a socket that keeps failing.
                 pollfd wait{context->receive_socket, POLLIN, 0};
