@@ -19,22 +19,61 @@ UrlOpener& Opener() {
     return opener;
 }
 
+// Pointers into `texts`, ending with a null pointer, as exec wants them.
+std::vector<char*> PointerVector(const std::vector<std::string>& texts) {
+    std::vector<char*> pointers;
+    pointers.reserve(texts.size() + 1);
+    for (const auto& text : texts) pointers.push_back(const_cast<char*>(text.c_str()));
+    pointers.push_back(nullptr);
+    return pointers;
+}
+
+// This process's environment with `overrides` ("NAME=value") put in.
+std::vector<std::string> MergedEnvironment(const std::vector<std::string>& overrides) {
+    std::vector<std::string> merged;
+    for (char** entry = environ; entry && *entry; ++entry) {
+        const std::string text = *entry;
+        const std::string name = text.substr(0, text.find('=') + 1);
+        bool replaced = false;
+        for (const auto& override : overrides)
+            replaced = replaced || override.compare(0, name.size(), name) == 0;
+        if (!replaced) merged.push_back(text);
+    }
+    merged.insert(merged.end(), overrides.begin(), overrides.end());
+    return merged;
+}
+
+bool Spawn(const std::vector<std::string>& argv, const std::vector<std::string>& environment, pid_t* pid) {
+    if (argv.empty() || argv[0].empty()) return false;
+    std::vector<char*> args = PointerVector(argv);
+    const std::vector<std::string> merged = MergedEnvironment(environment);
+    std::vector<char*> env = PointerVector(merged);
+    return posix_spawnp(pid, args[0], nullptr, nullptr, args.data(), env.data()) == 0;
+}
+
+int Wait(pid_t pid) {
+    int status = 0;
+    while (waitpid(pid, &status, 0) < 0) {
+        if (errno != EINTR) return -1;
+    }
+    if (WIFEXITED(status)) return WEXITSTATUS(status);
+    if (WIFSIGNALED(status)) return 128 + WTERMSIG(status);
+    return -1;
+}
+
 }  // namespace
 
-bool SpawnDetached(const std::vector<std::string>& argv) {
-    if (argv.empty() || argv[0].empty()) return false;
-    std::vector<char*> args;
-    args.reserve(argv.size() + 1);
-    for (const auto& arg : argv) args.push_back(const_cast<char*>(arg.c_str()));
-    args.push_back(nullptr);
+int RunAndWait(const std::vector<std::string>& argv, const std::vector<std::string>& environment) {
     pid_t pid = 0;
-    if (posix_spawnp(&pid, args[0], nullptr, nullptr, args.data(), environ) != 0) return false;
+    if (!Spawn(argv, environment, &pid)) return -1;
+    return Wait(pid);
+}
+
+bool SpawnDetached(const std::vector<std::string>& argv) {
+    pid_t pid = 0;
+    if (!Spawn(argv, {}, &pid)) return false;
     // Not waited for by the caller, but never left as a zombie.
-    std::thread([pid] {
-        int status = 0;
-        while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-        }
-    }).detach();
+    std::thread([pid] { Wait(pid); }).detach();
     return true;
 }
 

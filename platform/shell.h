@@ -13,6 +13,12 @@ namespace platform {
 // be started.
 bool SpawnDetached(const std::vector<std::string>& argv);
 
+// Runs `argv[0]` (looked up in PATH) with the given arguments and waits for
+// it. `environment` holds "NAME=value" entries that replace or add to this
+// process's environment for the child. The child's exit status, 128 + the
+// signal that ended it, or -1 when it could not be started.
+int RunAndWait(const std::vector<std::string>& argv, const std::vector<std::string>& environment = {});
+
 // Opens `url` in the user's default browser (xdg-open). False for an empty
 // text, for a text that the opener would take as an option (a leading '-'),
 // or when the opener cannot be started.
