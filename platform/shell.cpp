@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <climits>
+#include <cstdlib>
 #include <thread>
 #include <utility>
 
@@ -87,13 +88,32 @@ UrlOpener SetUrlOpener(UrlOpener opener) {
     return std::exchange(Opener(), std::move(opener));
 }
 
-std::string ExecutableDirectory() {
+std::string ExecutablePath() {
     char path[PATH_MAX];
     const ssize_t n = readlink("/proc/self/exe", path, sizeof path - 1);
-    if (n <= 0) return std::string();
-    std::string text(path, static_cast<size_t>(n));
-    const auto slash = text.rfind('/');
-    return slash == std::string::npos ? std::string() : text.substr(0, slash + 1);
+    return n <= 0 ? std::string() : std::string(path, static_cast<size_t>(n));
+}
+
+std::string ExecutableDirectory() {
+    const std::string path = ExecutablePath();
+    const auto slash = path.rfind('/');
+    return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+}
+
+std::string SystemDirectory() {
+    std::string dir;
+    if (const char* named = std::getenv("KEPLIN_SYSTEM_DIR"); named && *named) {
+        dir = named;
+    } else if (geteuid() == 0) {
+        dir = "/usr/local/lib/keplin/system32";
+    } else if (const char* data = std::getenv("XDG_DATA_HOME"); data && *data == '/') {
+        dir = std::string(data) + "/keplin/system32";
+    } else {
+        const char* home = std::getenv("HOME");
+        dir = std::string(home && *home ? home : "/tmp") + "/.local/share/keplin/system32";
+    }
+    while (dir.size() > 1 && dir.back() == '/') dir.pop_back();
+    return dir;
 }
 
 }  // namespace platform

@@ -32,4 +32,12 @@ UrlOpener SetUrlOpener(UrlOpener opener);
 // The directory of the running program, ending with '/' (empty when unknown).
 std::string ExecutableDirectory();
 
+// The full path of the running program (empty when unknown).
+std::string ExecutablePath();
+
+// The "system directory" that controls are installed into:
+// $KEPLIN_SYSTEM_DIR when set, else /usr/local/lib/keplin/system32 for root
+// and $XDG_DATA_HOME/keplin/system32 for a user. No trailing '/'.
+std::string SystemDirectory();
+
 }  // namespace platform
