@@ -25,7 +25,10 @@ RegistryKey g_classes_root{"HKEY_CLASSES_ROOT", KEY_ALL_ACCESS, true};
 RegistryKey g_current_user{"HKEY_CURRENT_USER", KEY_ALL_ACCESS, true};
 RegistryKey g_local_machine{"HKEY_LOCAL_MACHINE", KEY_ALL_ACCESS, true};
 
-constexpr const char* kMachineStore = "/var/lib/keplin/registry.db";
+std::string& MachineStore() {
+    static std::string path = "/var/lib/keplin/registry.db";
+    return path;
+}
 constexpr std::size_t kMaxNameBytes = 255;
 constexpr int kDefaultBusyMs = 5000;
 
@@ -42,7 +45,7 @@ struct Location {
 Location CurrentLocation() {
     const char* named = std::getenv("KEPLIN_REGISTRY");
     if (named && *named) return {named, ""};
-    if (geteuid() == 0) return {kMachineStore, ""};
+    if (geteuid() == 0) return {MachineStore(), ""};
     std::string data;
     if (const char* xdg = std::getenv("XDG_DATA_HOME"); xdg && *xdg == '/') {
         data = xdg;
@@ -51,7 +54,7 @@ Location CurrentLocation() {
     } else {
         data = "/tmp";
     }
-    return {data + "/keplin/registry.db", kMachineStore};
+    return {data + "/keplin/registry.db", MachineStore()};
 }
 
 LSTATUS FromSqlite(int code) {
@@ -645,6 +648,8 @@ LSTATUS RegOpenPath(const std::string& path, REGSAM access, HKEY* result) {
     }
     return ERROR_FILE_NOT_FOUND;
 }
+
+void SetMachineRegistryPath(const std::string& path) { MachineStore() = path; }
 
 std::string RegistryStorePath() { return CurrentLocation().writable; }
 

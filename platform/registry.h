@@ -122,6 +122,9 @@ std::string RegErrorText(LSTATUS status);
 // The database the calls of this process write to (for messages).
 std::string RegistryStorePath();
 
+// Moves the machine-wide store (tests; call before any other registry call).
+void SetMachineRegistryPath(const std::string& path);
+
 // Makes the calls on this thread one change until Commit(). Destroying it
 // without Commit() undoes every change made since it began. Transactions nest;
 // only the outermost one writes.

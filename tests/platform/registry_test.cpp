@@ -311,6 +311,49 @@ TEST_F(RegistryTest, TwoProcessesRegisteringAtOnceWaitForEachOther) {
     EXPECT_EQ(classes, 300);
 }
 
+// A user sees the machine's keys beneath their own, writes only their own
+// store, and cannot delete what belongs to the machine.
+TEST_F(RegistryTest, AUsersKeysLieOverTheMachines) {
+    if (geteuid() != 0) GTEST_SKIP() << "needs root to act as another user";
+    chmod(dir_.c_str(), 0755);  // the other user reads the machine's store
+    const std::string machine = dir_ + "/machine/registry.db";
+    SetMachineRegistryPath(machine);
+    unsetenv("KEPLIN_REGISTRY");
+    Create("CLSID\\{M}\\InprocServer32", "/machine/module.ocx");
+    Create("Shared", "machine");
+    ASSERT_TRUE(Exists("CLSID\\{M}"));
+
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        const std::string home = dir_ + "/home";
+        mkdir(home.c_str(), 0755);
+        chown(home.c_str(), 65534, 65534);
+        setenv("XDG_DATA_HOME", home.c_str(), 1);
+        if (setgid(65534) != 0 || setuid(65534) != 0) _exit(10);
+        if (Default("CLSID\\{m}\\InprocServer32") != "/machine/module.ocx") _exit(11);
+        Create("Shared", "user");
+        Create("CLSID\\{U}");
+        if (Default("Shared") != "user") _exit(12);
+        HKEY clsid = nullptr;
+        if (RegOpenKeyEx(HKEY_CLASSES_ROOT, "CLSID", KEY_ALL_ACCESS, &clsid) != ERROR_SUCCESS) _exit(13);
+        DWORD subkeys = 0;
+        if (RegQueryInfoKey(clsid, &subkeys, nullptr) != ERROR_SUCCESS || subkeys != 2) _exit(14);
+        if (RegDeleteTree(clsid, "{M}") != ERROR_ACCESS_DENIED) _exit(15);
+        if (RegDeleteKey(clsid, "{U}") != ERROR_SUCCESS) _exit(16);
+        RegCloseKey(clsid);
+        if (RegistryStorePath() != home + "/keplin/registry.db") _exit(17);
+        _exit(0);
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    EXPECT_EQ(Default("Shared"), "machine");  // the user's value went to the user's store
+    EXPECT_FALSE(Exists("CLSID\\{U}"));
+    SetMachineRegistryPath("/var/lib/keplin/registry.db");
+}
+
 TEST(Guid, ParsesAndFormatsTheBracedForm) {
     GUID guid;
     ASSERT_TRUE(ParseGuid("{5E885D2D-5D22-4c21-9D9E-2B98B142948E}", &guid));
