@@ -40,6 +40,14 @@ void Logo(cairo_t* cr, int w, int h) {
   cairo_restore(cr);
   Text(cr, "Oskaro", "Liberation Sans Bold 21", 58, 11, kWhite, true);
   Text(cr, "NETWORK CAMERA", "Liberation Sans Bold 6.5", 59.5, 38, {150, 215, 245}, true);
+  // The banner starts right after the logo; the stretched edges of the two
+  // meet in a light line, which this engraved divider makes deliberate.
+  cairo_rectangle(cr, 197, 4, 1, 50);
+  SetColour(cr, {0, 0, 0}, 0.18);
+  cairo_fill(cr);
+  cairo_rectangle(cr, 198, 4, 1.2, 50);
+  SetColour(cr, kWhite, 0.28);
+  cairo_fill(cr);
 }
 
 // A rounded push button drawn for the size it has on screen (w x h), then
