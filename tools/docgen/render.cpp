@@ -21,7 +21,6 @@ constexpr double kPageW = 595.28, kPageH = 841.89;
 constexpr double kLeft = 62, kRight = kPageW - 62;
 constexpr double kTop = 70, kBottom = kPageH - 66;
 constexpr double kWidth = kRight - kLeft;
-constexpr double kFirstPageTop = 150;  // below the title band
 
 struct Rgb {
   double r, g, b;
@@ -120,6 +119,10 @@ class Renderer {
 
   // Lays the blocks out once to count the pages, then draws them.
   void Run() {
+    // The title band grows with a title or subtitle of two lines.
+    Layout title = MakeLayout(Escape(m_doc.title), 22, true, kWidth);
+    Layout subtitle = MakeLayout(Escape(m_doc.subtitle), 10.5, false, kWidth);
+    m_bandHeight = std::max(110.0, 42 + Height(title.get()) + 2 + Height(subtitle.get()) + 14);
     Flow(false);
     m_pageCount = m_page;
     Flow(true);
@@ -179,20 +182,20 @@ class Renderer {
   void NewPage() {
     if (m_draw && m_page > 0) cairo_show_page(m_cr);
     ++m_page;
-    m_y = m_page == 1 ? kFirstPageTop : kTop;
+    m_y = m_page == 1 ? FirstPageTop() : kTop;
     if (m_draw) DrawPageFrame();
   }
 
   void DrawPageFrame() {
     if (m_page == 1) {
-      cairo_rectangle(m_cr, 0, 0, kPageW, 110);
-      cairo_pattern_t* band = cairo_pattern_create_linear(0, 0, 0, 110);
+      cairo_rectangle(m_cr, 0, 0, kPageW, m_bandHeight);
+      cairo_pattern_t* band = cairo_pattern_create_linear(0, 0, 0, m_bandHeight);
       cairo_pattern_add_color_stop_rgb(band, 0, 0.13, 0.52, 0.80);
       cairo_pattern_add_color_stop_rgb(band, 1, kNavy.r, kNavy.g, kNavy.b);
       cairo_set_source(m_cr, band);
       cairo_fill(m_cr);
       cairo_pattern_destroy(band);
-      cairo_rectangle(m_cr, 0, 110, kPageW, 4);
+      cairo_rectangle(m_cr, 0, m_bandHeight, kPageW, 4);
       SetColour(m_cr, kBrand);
       cairo_fill(m_cr);
       DrawText(MakeLayout("Oskaro", 11, true, 200).get(), kLeft, 24, {0.75, 0.9, 1});
@@ -295,16 +298,18 @@ class Renderer {
     m_previous = BlockKind::Paragraph;
     NewPage();
     for (std::size_t i = 0; i < m_doc.blocks.size(); ++i) {
-      if (m_y + MinimumHeight(i) > kBottom && m_y > kTop + 1 && !(m_page == 1 && m_y <= kFirstPageTop)) NewPage();
+      if (m_y + MinimumHeight(i) > kBottom && m_y > kTop + 1 && !(m_page == 1 && m_y <= FirstPageTop())) NewPage();
       PlaceBlock(m_doc.blocks[i]);
     }
   }
+
+  double FirstPageTop() const { return m_bandHeight + 40; }
 
   static bool IsListItem(BlockKind kind) { return kind == BlockKind::Bullet || kind == BlockKind::Numbered; }
 
   void PlaceBlock(const Block& block) {
     const Style style = StyleOf(block.kind);
-    const bool atTop = m_y <= (m_page == 1 ? kFirstPageTop : kTop);
+    const bool atTop = m_y <= (m_page == 1 ? FirstPageTop() : kTop);
     // A list ends with a little more room than its items have between them.
     const bool afterList = IsListItem(m_previous) && !IsListItem(block.kind);
     m_previous = block.kind;
@@ -431,6 +436,7 @@ class Renderer {
   int m_page = 0;
   int m_pageCount = 0;
   double m_y = 0;
+  double m_bandHeight = 110;
   BlockKind m_previous = BlockKind::Paragraph;
   std::vector<int> m_outline;  // outline ids of the first-level headings
 };
