@@ -2,6 +2,7 @@
 
 #include <pango/pangocairo.h>
 
+#include <algorithm>
 #include <cmath>
 
 namespace artgen {

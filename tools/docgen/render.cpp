@@ -3,13 +3,15 @@
 #include <cairo-pdf.h>
 #include <pango/pangocairo.h>
 
-#include <cmath>
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <ctime>
 #include <fstream>
+#include <iterator>
 #include <map>
 #include <memory>
+#include <string>
 #include <vector>
 
 namespace docgen {
