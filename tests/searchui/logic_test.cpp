@@ -48,7 +48,7 @@ TEST(LangText, NamesAreTrimmedAndAnEmptyNameReadsNothing) {
 TEST(LangText, ShippedFilesHoldEveryKeyOfTheDialog) {
     const char* source = std::getenv("KEPLIN_SOURCE_DIR");
     if (!source) GTEST_SKIP() << "KEPLIN_SOURCE_DIR not set";
-    for (const char* file : {"lang_cn.ini", "lang_en.ini"}) {
+    for (const char* file : {"lang_cn.ini", "lang_tw.ini", "lang_en.ini"}) {
         CLangText lang(file);
         lang.m_dir = std::string(source) + "/resources/";
         for (size_t i = 0; i < kControlTextKeyCount; ++i) {
