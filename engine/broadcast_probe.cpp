@@ -245,7 +245,7 @@ void CBroadcastProbe::StopReceiving() {
     }
 }
 
-int CBroadcastProbe::SetDevice(const BroadcastRecord& record) {
+int CBroadcastProbe::SetDevice(const BroadcastRecord& record, BroadcastResultFilter accept) {
     BroadcastRecord request = record;
     request.magic[0] = 0x44;
     request.magic[1] = 0x48;
@@ -271,6 +271,9 @@ int CBroadcastProbe::SetDevice(const BroadcastRecord& record) {
             const ssize_t received = recv(s, buffer, sizeof buffer, 0);
             if (received < static_cast<ssize_t>(BROADCAST_RESULT_SIZE)) {
                 break;  // time-out, or a result too short to hold a code
+            }
+            if (accept != nullptr && !accept(request, buffer, static_cast<size_t>(received))) {
+                continue;
             }
             const uint32_t code = read_le32(buffer + BROADCAST_RECORD_SIZE);
             if (code == BROADCAST_ACCEPTED) {

@@ -75,6 +75,6 @@ int CDeviceFinder::SetBroadcastCallback(BroadcastCallback callback, void* data) 
     return 0;
 }
 
-int CDeviceFinder::SetBroadcastDevice(const BroadcastRecord& record) {
-    return m_probe.SetDevice(record);
+int CDeviceFinder::SetBroadcastDevice(const BroadcastRecord& record, BroadcastResultFilter accept) {
+    return m_probe.SetDevice(record, accept);
 }

@@ -251,6 +251,10 @@ BroadcastRecord broadcast_record_from_reply(const uint8_t* reply);
 // terminating NUL always fits; the rest of the field is zeroed.
 void copy_text_field(char* field, size_t size, const char* text);
 
+// Whether a set result (`size` bytes: a record followed by its code) answers
+// `request`. Results it refuses are skipped, as non-final codes are.
+using BroadcastResultFilter = bool (*)(const BroadcastRecord& request, const uint8_t* result, size_t size);
+
 // Called on the probe's receive thread with the first BROADCAST_REPLY_SIZE
 // bytes of a reply (zero-filled where the datagram was shorter).
 using BroadcastCallback = void (*)(const uint8_t* reply, void* data);
@@ -270,8 +274,9 @@ public:
     void SetCallback(BroadcastCallback callback, void* data);
     // Sends `record` as a set request and waits for the result: 1 accepted,
     // -1 or -2 refused, 0 not sent or no valid result before the time-out.
-    // Blocks the caller's thread for at most the receive time-out.
-    int SetDevice(const BroadcastRecord& record);
+    // Blocks the caller's thread for at most the receive time-out. With
+    // `accept`, only the results it accepts count.
+    int SetDevice(const BroadcastRecord& record, BroadcastResultFilter accept = nullptr);
     // Ends the receive thread. When it returns, the callback is not called
     // again. Must not be called from the callback.
     void StopReceiving();
@@ -313,7 +318,7 @@ public:
     // -1 when data is missing, else 0.
     int SetBroadcastCallback(BroadcastCallback callback, void* data);
     // 1, 0, -1 or -2 (see CBroadcastProbe::SetDevice).
-    int SetBroadcastDevice(const BroadcastRecord& record);
+    int SetBroadcastDevice(const BroadcastRecord& record, BroadcastResultFilter accept = nullptr);
 
     // The open context, or null (for tools and tests).
     DiscoveryContext* Context() const { return m_context; }

@@ -58,6 +58,23 @@ std::string GbkToUtf8(const std::string& bytes) {
     return out;
 }
 
+// The design's buffers hold the text in the ANSI code page, where a Chinese
+// character takes two bytes: the value is cut as that text would be, counting
+// two for every character beyond ASCII, and never inside a character.
+std::string CutToAnsiBytes(const std::string& utf8, std::size_t max_bytes) {
+    std::size_t counted = 0;
+    std::size_t end = 0;
+    while (end < utf8.size()) {
+        const auto lead = static_cast<unsigned char>(utf8[end]);
+        const std::size_t length = lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
+        const std::size_t width = lead < 0x80 ? 1 : 2;
+        if (counted + width > max_bytes || end + length > utf8.size()) break;
+        counted += width;
+        end += length;
+    }
+    return utf8.substr(0, end);
+}
+
 }  // namespace
 
 bool IsValidUtf8(const std::string& bytes) {
@@ -134,7 +151,7 @@ std::string ReadProfileString(const std::string& section, const std::string& key
             found = true;
         }
     }
-    return CutUtf8(result, buffer_size - 1);
+    return CutToAnsiBytes(result, buffer_size - 1);
 }
 
 }  // namespace platform

@@ -14,8 +14,10 @@ namespace platform {
 
 // The value of `key` in `section` of the file at `path`, or `fallback` when the
 // file, the section or the key is missing. The value is cut to at most
-// `buffer_size - 1` bytes, at a character boundary (the buffer of the classic
-// call keeps room for its NUL). A buffer size of 0 gives the empty text.
+// `buffer_size - 1` bytes as the design's ANSI text counts them (two for a
+// character beyond ASCII, as in GBK), at a character boundary (the buffer of
+// the classic call keeps room for its NUL). A buffer size of 0 gives the
+// empty text.
 std::string ReadProfileString(const std::string& section, const std::string& key,
                               const std::string& fallback, const std::string& path,
                               std::size_t buffer_size = 256);

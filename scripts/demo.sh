@@ -3,9 +3,10 @@
 #
 # The search window (with --cli: a `keplin search` in the terminal instead). By default on a demo LAN of simulated cameras of both
 # protocols, made of isolated network namespaces (scripts/demo-lan.sh), so
-# that the search finds cameras at once and nothing reaches the real network:
-# change a camera, press Update (F5) and watch it come back after the restart
-# wait. --live searches the network this computer is really on instead.
+# that a search finds cameras and nothing reaches the real network: press
+# Search (F3), change a camera, press Update (F5) and watch it come back after
+# the restart wait. --live searches the network this computer is really on
+# instead.
 #
 # The demo LAN needs root, or unprivileged user namespaces; without either it
 # says so and stops.
@@ -38,6 +39,7 @@ if [ "$live" -eq 1 ]; then
 fi
 
 echo "Demo: a simulated LAN of four cameras (use --live for your real network)."
+[ "$cli" -eq 1 ] || echo "The window does not search by itself: press Search (F3) to list the cameras."
 demo=("$here/scripts/demo-lan.sh" -- "${program[@]}")
 export KEPLIN_KIT_DIR="$kit"
 if [ "$(id -u)" -eq 0 ]; then

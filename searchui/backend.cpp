@@ -29,8 +29,8 @@ public:
     int SetBroadcastCallback(BroadcastCallback callback, void* data) override {
         return m_finder.SetBroadcastCallback(callback, data);
     }
-    int SetBroadcastDevice(const BroadcastRecord& record) override {
-        return m_finder.SetBroadcastDevice(record);
+    int SetBroadcastDevice(const BroadcastRecord& record, BroadcastResultFilter accept) override {
+        return m_finder.SetBroadcastDevice(record, accept);
     }
 
 private:

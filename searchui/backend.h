@@ -29,7 +29,7 @@ public:
     virtual int SetNetwork(const CommandAuth& auth, const DeviceRecord& record) = 0;
     virtual int SetHttpPort(const CommandAuth& auth, const char* port) = 0;
     virtual int SetBroadcastCallback(BroadcastCallback callback, void* data) = 0;
-    virtual int SetBroadcastDevice(const BroadcastRecord& record) = 0;
+    virtual int SetBroadcastDevice(const BroadcastRecord& record, BroadcastResultFilter accept) = 0;
 };
 
 // The engine itself: one CDeviceFinder and the process-wide adapter table.

@@ -4,8 +4,10 @@
 #include "platform/msgbox.h"
 #include "platform/shell.h"
 #include "platform/winclass.h"
+#include "rules/fields.h"
 #include "searchui/ipaddressctrl.h"
 #include "searchui/templates.h"
+#include "searchui/updownctrl.h"
 
 #include <wx/app.h>
 #include <wx/button.h>
@@ -21,6 +23,9 @@
 #include <cstring>
 
 using namespace searchui;
+using rules::FoundDevice;
+using rules::KIND_BROADCAST;
+using rules::KIND_TEXT;
 
 namespace {
 
@@ -31,6 +36,16 @@ const int kLockedControls[] = {IDC_DHCP,      IDC_IP,       IDC_MASK, IDC_GATEWA
                                IDC_UPDATE,    IDC_ACCOUNT,  IDC_PASSWORD,  IDC_FACTORY_DEFAULT};
 
 std::string Utf8(const wxString& text) { return std::string(text.utf8_str()); }
+
+// What the adapter records of the design hold for an adapter without an
+// address: "0.0.0.0" as its address and mask.
+std::string FirstAddress(const AdapterInfo& adapter) {
+    return adapter.addresses.empty() ? "0.0.0.0" : adapter.addresses[0].address;
+}
+
+std::string FirstMask(const AdapterInfo& adapter) {
+    return adapter.addresses.empty() ? "0.0.0.0" : adapter.addresses[0].mask;
+}
 
 }  // namespace
 
@@ -65,6 +80,7 @@ bool CSearchDlgBase::Create(wxWindow* parent, int template_id) {
     auto controls = platform::CreateTemplateControls(
         this, *layout,
         [](wxWindow* owner, const platform::TemplateControl& c, const wxRect& r) -> wxWindow* {
+            if (c.id == IDC_PORT_SPIN) return new CUpDownCtrl(owner, c.id, r.GetPosition(), r.GetSize());
             return new CIPAddressCtrl(owner, c.id, r.GetPosition(), r.GetSize());
         });
     const wxSize size = platform::DialogUnits::For(this, GetFont()).Size(*layout);
@@ -77,7 +93,7 @@ bool CSearchDlgBase::Create(wxWindow* parent, int template_id) {
     m_adapterCombo = dynamic_cast<wxChoice*>(controls[IDC_ADAPTER]);
     m_dhcpCheck = dynamic_cast<wxCheckBox*>(controls[IDC_DHCP]);
     m_deviceList = dynamic_cast<wxListCtrl*>(controls[IDC_DEVICE_LIST]);
-    m_portSpin = dynamic_cast<wxSpinButton*>(controls[IDC_PORT_SPIN]);
+    m_portSpin = dynamic_cast<CUpDownCtrl*>(controls[IDC_PORT_SPIN]);
 
     // The dialog is white, and so is every control that draws a background.
     for (wxWindow* child : GetChildren())
@@ -147,10 +163,7 @@ void CSearchDlgBase::ResetAndInit() {
 
 void CSearchDlgBase::InitControls() {
     SetControlText(IDC_HTTP_PORT, "80");
-    if (m_portSpin) {
-        m_portSpin->SetRange(1, 65535);
-        ResetPortSpin();
-    }
+    if (m_portSpin) m_portSpin->AttachToBuddy(FindWindow(IDC_HTTP_PORT));
     if (m_deviceList) {
         m_deviceList->InsertColumn(0, kColumnNumber, wxLIST_FORMAT_LEFT, 40);
         m_deviceList->InsertColumn(1, kColumnName, wxLIST_FORMAT_LEFT, 80);
@@ -164,10 +177,8 @@ void CSearchDlgBase::InitControls() {
         for (size_t n = 0; n < m_adapters.size(); ++n) {
             const AdapterInfo& adapter = m_adapters[n];
             m_adapterCombo->Append(wxString::FromUTF8(adapter.description));
-            // An adapter without an address reads as "0.0.0.0".
-            const std::string address =
-                adapter.addresses.empty() ? "0.0.0.0" : adapter.addresses[0].address;
-            const std::string mask = adapter.addresses.empty() ? "0.0.0.0" : adapter.addresses[0].mask;
+            const std::string address = FirstAddress(adapter);
+            const std::string mask = FirstMask(adapter);
             if (chosen < 0 && address.compare(0, 1, "0") != 0 && mask != "255.255.255.255")
                 chosen = static_cast<int>(n);
             std::string dns;
@@ -197,13 +208,12 @@ void CSearchDlgBase::OnSelchangeAdapter() {
         if (!addresses.empty()) addresses += ", ";
         addresses += entry.address;
     }
-    SetControlText(IDC_PC_IP, addresses);
-    SetControlText(IDC_PC_MASK, adapter.addresses.empty() ? "" : adapter.addresses[0].mask);
+    SetControlText(IDC_PC_IP, addresses.empty() ? FirstAddress(adapter) : addresses);
+    SetControlText(IDC_PC_MASK, FirstMask(adapter));
     SetControlText(IDC_PC_GATEWAY, adapter.gateways.empty() ? "" : adapter.gateways[0]);
     SetControlText(IDC_PC_DNS1, "");
     SetControlText(IDC_PC_DNS2, "");
-    const std::string first = adapter.addresses.empty() ? "0.0.0.0" : adapter.addresses[0].address;
-    const auto found = m_dnsByAddress.find(first);
+    const auto found = m_dnsByAddress.find(FirstAddress(adapter));
     if (found == m_dnsByAddress.end() || found->second.empty()) return;
     std::vector<std::string> pieces;
     const int count = split_text(found->second, pieces, ';');
@@ -221,7 +231,7 @@ void CSearchDlgBase::StartFinder() {
         split_text(listed, pieces, ',');
         for (const auto& piece : pieces) {
             if (entries >= count || entries >= MAX_LOCAL_ADDRESSES) break;
-            CopyField(table[entries], piece);
+            rules::CopyField(table[entries], piece);
             m_localAddresses.push_back(table[entries]);
             ++entries;
         }
@@ -236,8 +246,8 @@ void CSearchDlgBase::StartFinder() {
 
 int CSearchDlgBase::OnDeviceFound(DiscoveryContext*, const char*, const DeviceRecord* record,
                                   void* data) {
-    if (record && data) static_cast<CSearchDlgBase*>(data)->m_devices.AddTextDevice(*record);
-    return 0;
+    return rules::DeviceList::OnDeviceFound(nullptr, nullptr, record,
+                                            data ? &static_cast<CSearchDlgBase*>(data)->m_devices : nullptr);
 }
 
 int CSearchDlgBase::OnEngineCommandResult(DiscoveryContext* context, const char* status,
@@ -256,7 +266,7 @@ int CSearchDlgBase::OnEngineCommandResult(DiscoveryContext* context, const char*
 }
 
 void CSearchDlgBase::OnBroadcastDeviceFound(const uint8_t* reply, void* data) {
-    if (reply && data) static_cast<CSearchDlgBase*>(data)->m_devices.AddBroadcastDevice(reply);
+    rules::DeviceList::OnBroadcastFound(reply, data ? &static_cast<CSearchDlgBase*>(data)->m_devices : nullptr);
 }
 
 // ---------------------------------------------------------------------------
@@ -268,7 +278,7 @@ void CSearchDlgBase::OnSearch() {
     ClearDeviceFields();
     m_editState = 0;
     EnableGroup(0);
-    m_listTimer.StartOnce(TIMER_LIST_MS);
+    m_listTimer.StartOnce(m_periods.list_ms);
     EnableControl(IDC_SEARCH, false);
     m_finder->Search(KIND_TEXT);
     m_finder->Search(KIND_BROADCAST);
@@ -286,8 +296,7 @@ void CSearchDlgBase::ClearDeviceFields() {
 void CSearchDlgBase::OnTimer(int timer_id) {
     if (timer_id == TIMER_LIST) {
         m_listTimer.Stop();
-    m_restartTimer.Stop();
-        const std::vector<DeviceEntry> entries = m_devices.Snapshot();
+        const std::vector<FoundDevice> entries = m_devices.Snapshot();
         SetControlText(IDC_DEVICE_COUNT,
                        std::string(wxString::Format(kCountFormat, static_cast<int>(entries.size()))
                                        .utf8_str()));
@@ -361,6 +370,8 @@ struct ShownCamera {
     bool second_dns = true;  // the broadcast record has one DNS server only
 };
 
+using rules::FieldText;
+
 ShownCamera Shown(const DeviceRecord& r) {
     return {FieldText(r.device_name), FieldText(r.software_version), FieldText(r.web_version),
             FieldText(r.ip), FieldText(r.mask), FieldText(r.gateway), FieldText(r.fdns),
@@ -376,10 +387,10 @@ ShownCamera Shown(const BroadcastRecord& r) {
 }  // namespace
 
 void CSearchDlgBase::ShowDevice(long index) {
-    DeviceEntry entry;
+    FoundDevice entry;
     if (index < 0 || !m_devices.Get(static_cast<int>(index), &entry)) return;
     if (entry.kind != KIND_TEXT && entry.kind != KIND_BROADCAST) return;
-    const ShownCamera shown = entry.kind == KIND_TEXT ? Shown(entry.record) : Shown(entry.Broadcast());
+    const ShownCamera shown = entry.kind == KIND_TEXT ? Shown(entry.text) : Shown(entry.broadcast);
     for (int id : {IDC_DNS2, IDC_DNS2_LABEL}) {
         if (wxWindow* window = FindWindow(id)) window->Show(shown.second_dns);
     }
@@ -433,16 +444,26 @@ bool CSearchDlgBase::PreTranslateKey(const wxKeyEvent& event) {
     const int key = event.GetKeyCode();
     if (key == WXK_ESCAPE || key == WXK_RETURN || key == WXK_NUMPAD_ENTER) return true;
 
-    // Keys for the list arrive at its inner item window.
     const wxWindow* target = dynamic_cast<const wxWindow*>(event.GetEventObject());
+    const bool up = key == WXK_UP || key == WXK_NUMPAD_UP;
+    const bool down = key == WXK_DOWN || key == WXK_NUMPAD_DOWN;
+    // The up-down control steps its buddy with the arrow keys, and takes them
+    // from the edit.
+    if ((up || down) && target && target == FindWindow(IDC_HTTP_PORT) && m_portSpin &&
+        m_portSpin->IsEnabled()) {
+        OnDeltaposPortSpin(up ? 1 : -1);
+        return true;
+    }
+
+    // Keys for the list arrive at its inner item window.
     bool for_list = false;
     for (const wxWindow* w = target; w && m_deviceList; w = w->GetParent())
         if (w == m_deviceList) for_list = true;
     if (for_list) {
         const long mark = SelectionMark();
-        if (key == WXK_UP || key == WXK_NUMPAD_UP) {
+        if (up) {
             OnClickDeviceList(mark - 1 > 0 ? mark - 1 : 0);
-        } else if (key == WXK_DOWN || key == WXK_NUMPAD_DOWN) {
+        } else if (down) {
             const long rows = m_deviceList->GetItemCount();
             OnClickDeviceList(mark + 1 < rows ? mark + 1 : rows - 1);
         }
@@ -511,6 +532,7 @@ void CSearchDlgBase::OnDestroy() {
     m_destroyed = true;
     m_link->dialog = nullptr;
     m_listTimer.Stop();
+    m_restartTimer.Stop();
     // Joins the engine threads; their callbacks never wait for this thread.
     if (m_finder) m_finder->Stop();
     m_devices.Clear();

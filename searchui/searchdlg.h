@@ -7,8 +7,8 @@
 // both are this one class, CSearchDlgBase, with a language.
 #pragma once
 
+#include "rules/devices.h"
 #include "searchui/backend.h"
-#include "searchui/devices.h"
 #include "searchui/langtext.h"
 #include "searchui/settings.h"
 #include "searchui/texts.h"
@@ -18,6 +18,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -26,17 +27,21 @@ class wxCheckBox;
 class wxChoice;
 class wxGauge;
 class wxListCtrl;
-class wxSpinButton;
 class wxStaticText;
+class CUpDownCtrl;
 
 class CSearchDlgBase : public wxPanel {
 public:
     static constexpr int TIMER_RESTART = searchui::RestartWait::kTimerId;
     static constexpr int TIMER_LIST = 52;
     static constexpr int TIMER_LIST_MS = 2500;
-    // The up-down control only reports steps; its own position is kept in
-    // the middle of its range so that both arrows always report one.
-    static constexpr int kSpinMiddle = 32768;
+
+    // The periods of the list fill and of one tick of the restart wait. Tests
+    // shorten them; the 45 ticks and the order of events stay.
+    struct Periods {
+        int list_ms = TIMER_LIST_MS;
+        int restart_tick_ms = searchui::RestartWait::kPeriodMs;
+    };
 
     ~CSearchDlgBase() override;
 
@@ -62,8 +67,9 @@ public:
     void OnRestartBegin();
     // A command result, handed over from the engine's dispatch thread.
     int OnCommandResult(const std::string& status);
-    // Sends the HTTP-port command to the selected camera and begins the
-    // restart wait: 1, or -1 when no camera of the text protocol is selected.
+    // Sends the HTTP-port command remembered when the update was confirmed
+    // (camera, port and credentials) and begins the restart wait: 1, or -1
+    // when no port command is due.
     int SendHttpPort();
     // 0 when the window must stay (a camera is restarting; the user is told).
     int CanClose();
@@ -76,6 +82,9 @@ public:
     // 1 when the typed addresses may be sent, else 0 after telling the user
     // (an address of this PC is one of m_localAddresses).
     int ValidateAddresses();
+    // 1 when the typed port (a camera of the text protocol) and credentials
+    // keep every command in its shape, else 0 after telling the user.
+    int ValidateTypedValues(char kind);
 
     // The text of a control as the user sees it (edit value, address, label),
     // and setting it.
@@ -95,17 +104,18 @@ public:
     wxChoice* m_adapterCombo = nullptr;
     wxCheckBox* m_dhcpCheck = nullptr;
     wxListCtrl* m_deviceList = nullptr;
-    wxSpinButton* m_portSpin = nullptr;
+    CUpDownCtrl* m_portSpin = nullptr;
     std::unordered_map<std::string, std::string> m_dnsByAddress;
     int32_t m_editState = 0;
     int32_t m_sendPortAfterNetconf = 0;
     std::vector<std::string> m_localAddresses;
     int16_t m_lastCommand = 0;
     searchui::RestartWait m_restart;  // m_restartTicks is m_restart.Ticks()
-    searchui::DeviceList m_devices;  // holds m_lock and m_seenKeys
+    rules::DeviceList m_devices;  // holds m_lock and m_seenKeys
     std::unique_ptr<searchui::ISearchBackend> m_finder;
     CLangText m_lang;
     std::vector<AdapterInfo> m_adapters;  // this dialog's copy of the adapter table
+    Periods m_periods;
 
 protected:
     explicit CSearchDlgBase(searchui::Language language);
@@ -123,10 +133,9 @@ private:
     void StartFinder();
     void ClearDeviceFields();
     void AddDeviceRow(int index, const std::string& name, const std::string& address);
-    searchui::AddressFields ReadAddressFields() const;
-    int ApplyNetwork(int index);
+    rules::AddressFields ReadAddressFields() const;
+    int ApplyNetwork(int index, const std::string& user, const std::string& password);
     int ReadBroadcastFields(int index, BroadcastRecord* record);
-    void ResetPortSpin();
     void OnDestroy();
     void OnCharHook(wxKeyEvent& event);
     void OnListMouseUp(wxMouseEvent& event);
@@ -143,6 +152,12 @@ private:
         CSearchDlgBase* dialog;
     };
     std::shared_ptr<UiLink> m_link;
+    // The port command due after the network command's "200", fixed when
+    // the update was confirmed: a selection changed meanwhile changes nothing.
+    struct PortCommand {
+        std::string device_id, user, password, port;
+    };
+    std::optional<PortCommand> m_portCommand;
     wxTimer m_listTimer;
     wxTimer m_restartTimer;
     bool m_destroyed = false;

@@ -45,6 +45,9 @@ struct BuiltinTexts {
     const char* wrong_credentials;  // text-protocol camera answered "401"
     const char* empty_lan_address;
     const char* empty_wan_address;
+    // Refused before anything is sent: they would change a command's shape.
+    const char* bad_port;            // a text-protocol camera's port is not 1 to 65535
+    const char* control_characters;  // a line break or other control character in the credentials
 };
 
 const BuiltinTexts& BuiltinTextsFor(Language language);

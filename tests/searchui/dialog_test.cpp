@@ -2,9 +2,18 @@
 // the engine's callbacks fed by hand.
 #include "dialog_fixture.h"
 
+#include "platform/winclass.h"
+#include "searchui/updownctrl.h"
+
+#include <unistd.h>
 #include <wx/button.h>
 #include <wx/choice.h>
+#include <wx/filename.h>
 #include <wx/gauge.h>
+#include <wx/stattext.h>
+
+#include <cstdio>
+#include <fstream>
 
 namespace {
 
@@ -163,73 +172,110 @@ TEST_P(DialogTest, AClickOnARowShowsItsCameraAndAClickBesideTheRowsClearsTheMark
 
 TEST_P(DialogTest, ArrowKeysInTheListSelectTheNeighbourWithinTheRows) {
     Make(GetParam());
-    wxWindow* list = ListInner();
+    wxWindow* list = m_dlg->m_deviceList;
 
     // Down in an empty list clears the selection mark and unlocks nothing.
-    EXPECT_FALSE(Key(WXK_DOWN, list));
+    PressKey(list, WXK_DOWN);
     EXPECT_EQ(m_dlg->SelectionMark(), -1);
     EXPECT_EQ(m_dlg->m_editState, 0);
 
     SearchAndFill({kFront, kGarage}, {kGarden});
     Select(0);
-    EXPECT_FALSE(Key(WXK_UP, list));  // the key goes on to the list
+    PressKey(list, WXK_UP);
     EXPECT_EQ(Text(IDC_DEVICE_NAME), "Front door");
-    EXPECT_FALSE(Key(WXK_DOWN, list));
+    PressKey(list, WXK_DOWN);
     EXPECT_EQ(Text(IDC_DEVICE_NAME), "Garage");
+    EXPECT_EQ(m_dlg->SelectionMark(), 1);  // the list moved its own selection too
 
     Select(2);
-    EXPECT_FALSE(Key(WXK_DOWN, list));
+    PressKey(list, WXK_DOWN);
     EXPECT_EQ(Text(IDC_DEVICE_NAME), "Garden");
     EXPECT_EQ(m_dlg->m_editState, 1);
 
     // Arrows in other controls are theirs alone.
     Select(0);
-    Key(WXK_DOWN, Control(IDC_ACCOUNT));
+    PressKey(Control(IDC_ACCOUNT), WXK_DOWN);
     EXPECT_EQ(Text(IDC_DEVICE_NAME), "Front door");
+}
+
+TEST_P(DialogTest, UpAndDownInThePortFieldStepThePort) {
+    Make(GetParam());
+    wxWindow* port = Control(IDC_HTTP_PORT);
+    PressKey(port, WXK_UP);  // no camera selected: the up-down control is locked
+    EXPECT_EQ(Text(IDC_HTTP_PORT), "80");
+
+    SearchAndFill({kFront});
+    Select(0);
+    PressKey(port, WXK_UP);
+    EXPECT_EQ(Text(IDC_HTTP_PORT), "81");
+    PressKey(port, WXK_UP);
+    PressKey(port, WXK_DOWN);
+    EXPECT_EQ(Text(IDC_HTTP_PORT), "81");
+    EXPECT_EQ(wxWindow::FindFocus(), port);  // the arrows did not move the focus on
+    m_dlg->SetControlText(IDC_HTTP_PORT, "65535");
+    PressKey(port, WXK_UP);
+    EXPECT_EQ(Text(IDC_HTTP_PORT), "65535");
+    m_dlg->SetControlText(IDC_HTTP_PORT, "1");
+    PressKey(port, WXK_DOWN);
+    EXPECT_EQ(Text(IDC_HTTP_PORT), "1");
+    m_dlg->SetControlText(IDC_HTTP_PORT, "port");
+    PressKey(port, WXK_UP);
+    EXPECT_EQ(Text(IDC_HTTP_PORT), "1");
+
+    // With the focus elsewhere the arrows leave the port alone.
+    PressKey(Control(IDC_ACCOUNT), WXK_UP);
+    PressKey(Control(IDC_PASSWORD), WXK_DOWN);
+    EXPECT_EQ(Text(IDC_HTTP_PORT), "1");
 }
 
 TEST_P(DialogTest, FunctionKeysWorkFromAnyControlButOnlyWhenTheirButtonIsEnabled) {
     Make(GetParam());
-    Key(WXK_F3, Control(IDC_ACCOUNT));
+    PressKey(Control(IDC_ACCOUNT), WXK_F3);
     EXPECT_EQ(m_engine->searches.size(), 2u);
-    Key(WXK_F3, ListInner());  // still collecting: nothing
+    PressKey(m_dlg->m_deviceList, WXK_F3);  // still collecting: nothing
     EXPECT_EQ(m_engine->searches.size(), 2u);
     m_engine->Found(kFront);
     m_dlg->OnTimer(CSearchDlgBase::TIMER_LIST);
-    Key(WXK_F3, Control(IDC_PC_IP));
+    PressKey(Control(IDC_PC_IP), WXK_F3);
     EXPECT_EQ(m_engine->searches.size(), 4u);
+    m_engine->Found(kFront);
     m_dlg->OnTimer(CSearchDlgBase::TIMER_LIST);
 
-    Key(WXK_F6, Control(IDC_ACCOUNT));  // nothing selected: empty LAN address
+    PressKey(Control(IDC_HTTP_PORT), WXK_F5);  // the update button is locked
+    EXPECT_TRUE(m_boxes.empty());
+    PressKey(Control(IDC_LAN_ADDRESS), WXK_F6);  // nothing selected: empty LAN address
     ASSERT_EQ(m_boxes.size(), 1u);
-    EXPECT_EQ(m_boxes[0].text, BuiltinTextsFor(GetParam()).empty_lan_address);
-    EXPECT_EQ(m_boxes[0].caption, BuiltinTextsFor(GetParam()).caption);
+    EXPECT_EQ(m_boxes[0].text, Expected().empty_lan);
+    EXPECT_EQ(m_boxes[0].caption, Expected().caption);
     EXPECT_EQ(m_boxes[0].flags, platform::MB_ICONEXCLAMATION);
-    m_dlg->SetControlText(IDC_LAN_ADDRESS, "http://10.0.0.5:80");
-    Key(WXK_F6, m_dlg);
+
+    Select(0);
+    m_boxes.clear();
+    PressKey(Control(IDC_ACCOUNT), WXK_F5);
+    ASSERT_EQ(m_boxes.size(), 1u);
+    EXPECT_EQ(m_boxes[0].text, Expected().ask_update);
+    EXPECT_EQ(m_engine->commands.size(), 1u);
+    PressKey(Control(IDC_PASSWORD), WXK_F6);
     EXPECT_EQ(m_opened, std::vector<std::string>{"http://10.0.0.5:80"});
 }
 
 TEST_P(DialogTest, EscapeAndReturnNeverCloseTheDialog) {
     Make(GetParam());
-    for (wxWindow* target : {static_cast<wxWindow*>(m_dlg), Control(IDC_SEARCH), ListInner(), Control(IDC_ACCOUNT)}) {
-        EXPECT_TRUE(Key(WXK_ESCAPE, target));
-        EXPECT_TRUE(Key(WXK_RETURN, target));
+    for (wxWindow* target : {Control(IDC_SEARCH), Control(IDC_DEVICE_LIST), Control(IDC_ACCOUNT), Control(IDC_HTTP_PORT)}) {
+        PressKey(target, WXK_ESCAPE);
+        PressKey(target, WXK_RETURN);
     }
-    // Through the window's own event handling too.
-    wxKeyEvent escape(wxEVT_CHAR_HOOK);
-    escape.m_keyCode = WXK_ESCAPE;
-    escape.SetEventObject(m_dlg);
-    m_dlg->GetEventHandler()->ProcessEvent(escape);
     EXPECT_TRUE(m_dlg->IsShown());
-    EXPECT_TRUE(m_engine->searches.empty());
+    EXPECT_TRUE(m_frame->IsShown());
+    EXPECT_TRUE(m_engine->searches.empty());  // Return did not press the search button
+    EXPECT_TRUE(m_boxes.empty());
 }
 
 TEST_P(DialogTest, WanButtonAsksForAnAddressAndOpensWhatIsTyped) {
     Make(GetParam());
     m_dlg->OnOpenWanAddress();
     ASSERT_EQ(m_boxes.size(), 1u);
-    EXPECT_EQ(m_boxes[0].text, BuiltinTextsFor(GetParam()).empty_wan_address);
+    EXPECT_EQ(m_boxes[0].text, Expected().empty_wan);
     m_dlg->SetControlText(IDC_WAN_ADDRESS, "http://example.invalid");
     m_dlg->OnOpenWanAddress();
     EXPECT_EQ(m_opened, std::vector<std::string>{"http://example.invalid"});
@@ -277,6 +323,163 @@ TEST_P(DialogTest, TheFirstUsableAdapterIsShownWithAllItsAddressesAndDns) {
     EXPECT_EQ(Text(IDC_PC_GATEWAY), "");
     EXPECT_EQ(Text(IDC_PC_DNS1), "");
     EXPECT_EQ(Text(IDC_PC_DNS2), "");
+
+    // An adapter without an address shows what the adapter records hold.
+    m_dlg->m_adapterCombo->SetSelection(0);
+    m_dlg->OnSelchangeAdapter();
+    EXPECT_EQ(Text(IDC_PC_IP), "0.0.0.0");
+    EXPECT_EQ(Text(IDC_PC_MASK), "0.0.0.0");
+    EXPECT_EQ(Text(IDC_PC_GATEWAY), "");
+}
+
+TEST_P(DialogTest, ListColumnsHaveTheirHeadingsAndWidths) {
+    Make(GetParam());
+    ASSERT_EQ(m_dlg->m_deviceList->GetColumnCount(), 3);
+    const struct {
+        const char* heading;
+        int width;
+    } columns[] = {{"No.", 40}, {"DeviceName", 80}, {"IP", 115}};
+    for (int i = 0; i < 3; ++i) {
+        wxListItem column;
+        column.SetMask(wxLIST_MASK_TEXT | wxLIST_MASK_WIDTH | wxLIST_MASK_FORMAT);
+        ASSERT_TRUE(m_dlg->m_deviceList->GetColumn(i, column));
+        EXPECT_EQ(column.GetText(), columns[i].heading);
+        EXPECT_EQ(column.GetWidth(), columns[i].width);
+        EXPECT_EQ(column.GetAlign(), wxLIST_FORMAT_LEFT);
+    }
+    EXPECT_TRUE(m_dlg->m_deviceList->HasFlag(wxLC_REPORT));
+    EXPECT_TRUE(m_dlg->m_deviceList->HasFlag(wxLC_SINGLE_SEL));
+}
+
+TEST_P(DialogTest, TheLayoutHasTheTemplatesSizeAndFont) {
+    Make(GetParam());
+    const bool english = GetParam() == Language::English;
+    const platform::DialogTemplate* layout = platform::FindDialogTemplate(english ? TEMPLATE_ENGLISH : TEMPLATE_CHINESE);
+    ASSERT_NE(layout, nullptr);
+    EXPECT_EQ(layout->cx, english ? 488 : 487);
+    EXPECT_EQ(layout->cy, english ? 302 : 320);
+    EXPECT_STREQ(layout->face, english ? "Arial" : "宋体");
+    EXPECT_EQ(layout->points, english ? 8 : 9);
+    // Stood in for by the installed faces of the same kind.
+    const wxFont font = m_dlg->GetFont();
+    EXPECT_EQ(font.GetFaceName(), english ? "Liberation Sans" : "WenQuanYi Micro Hei");
+    EXPECT_EQ(font.GetPointSize(), english ? 8 : 9);
+
+    const auto units = platform::DialogUnits::For(m_dlg, font);
+    EXPECT_EQ(m_dlg->GetMinSize(), units.Size(*layout));
+    EXPECT_EQ(Control(IDC_SEARCH)->GetRect(), units.ToPixels(170, 236, 64, 15));
+    EXPECT_EQ(Control(IDC_DEVICE_LIST)->GetRect(), units.ToPixels(14, 122, 220, 110));
+    EXPECT_EQ(Control(243)->GetRect(), units.ToPixels(6, 262, 117, english ? 36 : 52));
+    // The port field and its up-down control share the field's rectangle.
+    const wxRect port = units.ToPixels(330, 103, 50, 12);
+    EXPECT_EQ(Control(IDC_HTTP_PORT)->GetRect().Union(Control(IDC_PORT_SPIN)->GetRect()), port);
+}
+
+TEST_P(DialogTest, ControlsStartShownHiddenOrLockedAsDesigned) {
+    Make(GetParam());
+    for (int id : {223, 225, 227, 229, 230, 247, 248, 249, 250})
+        EXPECT_FALSE(Control(id)->IsShown()) << id;
+    for (int id : {223, 227, 229, 247, 248, 249, 250})
+        EXPECT_FALSE(Control(id)->IsThisEnabled()) << id;
+    for (int id : {202, 203, 204, 205, 206, 214, 215, 220, 221, 222, 224, 226, 228, 233, 243, 244, 245, 246, 251})
+        EXPECT_TRUE(Control(id)->IsShown()) << id;
+    // Greyed labels and the greyed IP configuration box.
+    for (int id : {252, 253, 254, 255, 256, 257, 260, 232, 266, 267, 211, 212, 213})
+        EXPECT_FALSE(Control(id)->IsThisEnabled()) << id;
+    for (int id : {251, 258, 259, 261, 268, 269, 270, 271, 204, 228, 226})
+        EXPECT_TRUE(Control(id)->IsThisEnabled()) << id;
+    // Locked until a camera is selected.
+    for (int id : {214, 215, 216, 217, 218, 219, 233, 224}) EXPECT_FALSE(Control(id)->IsThisEnabled()) << id;
+    for (int id : {220, 221, 222}) EXPECT_FALSE(Editable(id)) << id;
+    EXPECT_EQ(Text(IDC_HTTP_PORT), "80");
+    // The window with the WAN address has a label of its own, hidden as well.
+    int hidden_labels = 0;
+    for (wxWindow* child : m_dlg->GetChildren())
+        if (child->GetId() < 0 && dynamic_cast<wxStaticText*>(child) && !child->IsShown()) ++hidden_labels;
+    EXPECT_EQ(hidden_labels, 1);
+}
+
+TEST_P(DialogTest, AChineseTipOf127CharactersShowsWhole) {
+    Make(GetParam());
+    std::string tip;
+    for (int i = 0; i < 127; ++i) tip += i % 2 ? "摄" : "像";
+    const std::string dir = "/tmp/searchui_tip_" + std::to_string(getpid()) + "/";
+    wxFileName::Mkdir(dir, wxS_DIR_DEFAULT, wxPATH_MKDIR_FULL);
+    std::ofstream(dir + "lang_tip.ini") << "[config]\n#0052=" << tip << "\n#0053=" << tip << "机\n";
+    m_dlg->m_lang.m_dir = dir;
+    m_dlg->m_lang.SetLangFile("lang_tip.ini");
+    m_dlg->ApplyTexts();
+    EXPECT_EQ(Text(243), tip);
+    EXPECT_EQ(Text(244), tip);  // the 128th character would pass 255 bytes
+    std::remove((dir + "lang_tip.ini").c_str());
+    wxFileName::Rmdir(dir);
+}
+
+TEST_P(DialogTest, TheUpDownControlSitsRightOfThePortAndStepsItWhileHeld) {
+    Make(GetParam());
+    ShowFrame();
+    wxWindow* port = Control(IDC_HTTP_PORT);
+    wxWindow* spin = Control(IDC_PORT_SPIN);
+    EXPECT_EQ(platform::WindowClassName(spin), "msctls_updown32");
+    EXPECT_EQ(spin->GetPosition(), port->GetRect().GetTopRight() + wxPoint(1, 0));
+    EXPECT_EQ(spin->GetSize().y, port->GetSize().y);
+    EXPECT_GE(spin->GetSize().x, 9);
+
+    const wxPoint up(spin->GetSize().x / 2, spin->GetSize().y / 4);
+    const wxPoint down(spin->GetSize().x / 2, spin->GetSize().y * 3 / 4);
+    // Locked while no camera is selected. A locked control receives no
+    // click, so a click on the port field marks when the first one is over.
+    wxUIActionSimulator sim;
+    sim.MouseMove(spin->ClientToScreen(up));
+    ASSERT_TRUE(PumpUntil([&] { return wxGetMousePosition() == spin->ClientToScreen(up); }));
+    sim.MouseClick();
+    Click(port, wxPoint(3, 3));
+    EXPECT_EQ(Text(IDC_HTTP_PORT), "80");
+
+    SearchAndFill({kFront});
+    Select(0);
+    Click(spin, up);
+    EXPECT_EQ(Text(IDC_HTTP_PORT), "81");
+    Click(spin, down);
+    Click(spin, down);
+    EXPECT_EQ(Text(IDC_HTTP_PORT), "79");
+
+    // Held down, the arrow goes on stepping until it is let go.
+    sim.MouseMove(spin->ClientToScreen(up));
+    sim.MouseDown();
+    ASSERT_TRUE(PumpUntil([&] { return Text(IDC_HTTP_PORT) == "83"; }));
+    EXPECT_EQ(static_cast<CUpDownCtrl*>(spin)->Pressed(), 1);
+    EventsSeen released(wxEVT_LEFT_UP);
+    sim.MouseUp();
+    ASSERT_TRUE(PumpUntil([&] { return released.count > 0; }));
+    const std::string after = Text(IDC_HTTP_PORT);
+    EXPECT_EQ(static_cast<CUpDownCtrl*>(spin)->Pressed(), 0);
+    PumpUntil([] { return false; }, 3 * CUpDownCtrl::kRepeatPeriodMs);
+    EXPECT_EQ(Text(IDC_HTTP_PORT), after);
+}
+
+TEST_P(DialogTest, TheDialogStartsWithoutToolkitWarnings) {
+    // What the toolkit prints goes to standard error: catch it while the
+    // dialog is made, shown and drawn.
+    char name[] = "/tmp/searchui_stderr_XXXXXX";
+    const int capture = mkstemp(name);
+    ASSERT_GE(capture, 0);
+    std::fflush(stderr);
+    const int saved = dup(STDERR_FILENO);
+    dup2(capture, STDERR_FILENO);
+    Make(GetParam());
+    ShowFrame();
+    m_dlg->Update();
+    PumpUntil([] { return false; }, 200);
+    std::fflush(stderr);
+    dup2(saved, STDERR_FILENO);
+    close(saved);
+    close(capture);
+    std::ifstream file(name);
+    const std::string printed((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    std::remove(name);
+    EXPECT_EQ(printed.find("Gtk-"), std::string::npos) << printed;
+    EXPECT_EQ(printed.find("CRITICAL"), std::string::npos) << printed;
 }
 
 TEST_P(DialogTest, DestroyingTheDialogStopsItsEngine) {

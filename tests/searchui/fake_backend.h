@@ -2,9 +2,10 @@
 // a test play the engine's threads by calling the registered handlers.
 #pragma once
 
+#include "rules/fields.h"
 #include "searchui/backend.h"
-#include "searchui/settings.h"
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
 #include <string>
@@ -22,6 +23,10 @@ struct FakeEngine {
     std::vector<Command> commands;
     std::vector<BroadcastRecord> sets;
     int set_result = 1;
+    // Results from several cameras (the record each answers with, and its
+    // outcome), when a test needs them; else every set gives set_result.
+    std::vector<std::pair<BroadcastRecord, int>> set_results;
+    std::vector<bool> filtered;  // per set: whether only the addressed camera counted
     bool stopped = false;
     std::vector<AdapterInfo> adapters;
     std::string addresses;
@@ -84,9 +89,18 @@ public:
         m_engine->broadcast_data = data;
         return data ? 0 : -1;
     }
-    int SetBroadcastDevice(const BroadcastRecord& record) override {
+    // The results of `set_results` are offered in order, as the engine reads
+    // them, until the filter takes one; with none left, no answer (0).
+    int SetBroadcastDevice(const BroadcastRecord& record, BroadcastResultFilter accept) override {
         m_engine->sets.push_back(record);
-        return m_engine->set_result;
+        m_engine->filtered.push_back(accept != nullptr);
+        if (m_engine->set_results.empty()) return m_engine->set_result;
+        for (const auto& [from, result] : m_engine->set_results) {
+            uint8_t datagram[BROADCAST_RESULT_SIZE] = {};
+            std::memcpy(datagram, &from, sizeof from);
+            if (!accept || accept(record, datagram, sizeof datagram)) return result;
+        }
+        return 0;
     }
 
 private:
@@ -96,37 +110,44 @@ private:
 inline DeviceRecord TextCamera(const std::string& mac, const std::string& ip,
                                const std::string& name = "Front door") {
     DeviceRecord r{};
-    searchui::CopyField(r.device_id, "KP3A00000000000000000000000A0001");
-    searchui::CopyField(r.mac, mac);
-    searchui::CopyField(r.ip, ip);
-    searchui::CopyField(r.mask, "255.255.255.0");
-    searchui::CopyField(r.gateway, "10.0.0.254");
-    searchui::CopyField(r.fdns, "10.0.0.53");
-    searchui::CopyField(r.sdns, "10.0.0.54");
-    searchui::CopyField(r.http_port, "80");
-    searchui::CopyField(r.device_name, name);
-    searchui::CopyField(r.software_version, "3.2.1");
-    searchui::CopyField(r.web_version, "1.8.0");
+    // A device id of 32 characters that ends in the MAC's digits.
+    std::string digits;
+    for (char c : mac)
+        if (c != ':') digits += c;
+    rules::CopyField(r.device_id, std::string(32 - std::min<size_t>(32, digits.size()), '0') + digits);
+    rules::CopyField(r.mac, mac);
+    rules::CopyField(r.ip, ip);
+    rules::CopyField(r.mask, "255.255.255.0");
+    rules::CopyField(r.gateway, "10.0.0.254");
+    rules::CopyField(r.fdns, "10.0.0.53");
+    rules::CopyField(r.sdns, "10.0.0.54");
+    rules::CopyField(r.http_port, "80");
+    rules::CopyField(r.device_name, name);
+    rules::CopyField(r.software_version, "3.2.1");
+    rules::CopyField(r.web_version, "1.8.0");
     return r;
 }
 
 inline BroadcastRecord BroadcastCamera(const std::string& ip, const std::string& name = "Garden",
-                                       uint16_t port = 8080, uint8_t mode = 0) {
+                                       uint16_t port = 8080, uint8_t mode = 0, uint8_t id = 1) {
     BroadcastRecord r{};
     r.magic[0] = 'D';
     r.magic[1] = 'H';
     r.type[0] = 1;
     r.type[1] = 1;
-    searchui::CopyField(r.ip, ip);
-    searchui::CopyField(r.mask, "255.255.0.0");
-    searchui::CopyField(r.gateway, "10.0.1.254");
-    searchui::CopyField(r.dns, "10.0.1.53");
+    rules::CopyField(r.ip, ip);
+    rules::CopyField(r.mask, "255.255.0.0");
+    rules::CopyField(r.gateway, "10.0.1.254");
+    rules::CopyField(r.dns, "10.0.1.53");
     r.http_port[0] = static_cast<uint8_t>(port & 0xFF);
     r.http_port[1] = static_cast<uint8_t>(port >> 8);
-    searchui::CopyField(r.device_name, name);
-    searchui::CopyField(r.software_version, "2.0.7");
-    searchui::CopyField(r.web_version, "2.0.1");
+    rules::CopyField(r.device_name, name);
+    rules::CopyField(r.software_version, "2.0.7");
+    rules::CopyField(r.web_version, "2.0.1");
     r.address_mode = mode;
     for (size_t i = 0; i < sizeof r.reserved3; ++i) r.reserved3[i] = static_cast<uint8_t>(0xA0 + i);
+    // The bytes that tell cameras on one address apart.
+    const uint8_t camera_id[6] = {0x02, 0x4B, 0x53, 0x00, 0x00, id};
+    std::memcpy(r.reserved2, camera_id, sizeof camera_id);
     return r;
 }

@@ -29,6 +29,7 @@ protected:
         m_frame = new wxFrame(nullptr, wxID_ANY, "lab");
         m_dlg = new CSearchEnDlg;
         ASSERT_TRUE(m_dlg->Create(m_frame, TEMPLATE_ENGLISH));
+        m_dlg->m_periods.restart_tick_ms = 20;
     }
     void TearDown() override {
         m_frame->Destroy();
@@ -59,11 +60,10 @@ protected:
         m_dlg->OnClickDeviceList(row);
     }
     bool Restarting() const { return m_dlg->m_progress->IsShown(); }
-    // The rest of the restart wait, without waiting for its seconds.
+    // The rest of the restart wait, on its own timer with ticks of 20 ms (set
+    // in SetUp), and the search that ends it.
     void FinishRestartWait() {
-        for (int tick = 0; tick < 45 && Restarting(); ++tick)
-            m_dlg->OnTimer(CSearchDlgBase::TIMER_RESTART);
-        ASSERT_FALSE(Restarting());
+        ASSERT_TRUE(PumpUntil([&] { return !Restarting(); }, 10000));
         ASSERT_TRUE(PumpUntil([&] { return m_dlg->FindWindow(IDC_SEARCH)->IsEnabled(); }, 10000));
     }
 
@@ -126,6 +126,31 @@ TEST_F(SearchLab, ChangedCamerasAreFoundAtTheirNewAddressesAfterTheWait) {
     ASSERT_TRUE(waitFor([&] { return !broadcast_cam.events("applied").empty(); }));
     FinishRestartWait();
     EXPECT_EQ(Rows(), (std::set<std::string>{"Front door 10.213.0.77", "Garden 10.213.0.78"}));
+}
+
+TEST_F(SearchLab, CamerasOnOneFactoryAddressAreEachListedAndChangedOneByOne) {
+    const std::string& a = m_lab.camAddresses[1];
+    std::vector<std::string> args = {"--restart-delay-ms", "300"};
+    for (int i = 1; i <= 3; ++i) {
+        const std::string n = std::to_string(i);
+        args.insert(args.end(), {"--camera", "kind=broadcast,ip=" + a + ",mac=02:4B:53:00:09:0" + n + ",name=New camera " + n});
+    }
+    CamSim cams(m_lab, 1, args);
+    SearchAndWait();
+    EXPECT_EQ(Rows(), (std::set<std::string>{"New camera 1 " + a, "New camera 2 " + a, "New camera 3 " + a}));
+
+    Select(Row("New camera 2"));
+    m_dlg->SetControlText(IDC_IP, "10.213.0.92");
+    m_dlg->SetControlText(IDC_ACCOUNT, "admin");
+    m_dlg->SetControlText(IDC_PASSWORD, "admin");
+    m_dlg->OnUpdate();
+    ASSERT_TRUE(Restarting()) << "the camera did not accept the settings";
+    ASSERT_TRUE(waitFor([&] { return !cams.events("applied").empty(); }));
+    const auto applied = cams.events("applied");
+    ASSERT_EQ(applied.size(), 1u);
+    EXPECT_EQ(applied[0]["camera"], "02:4B:53:00:09:02");
+    FinishRestartWait();
+    EXPECT_EQ(Rows(), (std::set<std::string>{"New camera 1 " + a, "New camera 2 10.213.0.92", "New camera 3 " + a}));
 }
 
 }  // namespace

@@ -2,8 +2,10 @@
 // is refused.
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <cstring>
 
+#include "rules/devices.h"
 #include "tools/keplin/edit.h"
 #include "tools/keplin/text.h"
 
@@ -80,6 +82,20 @@ TEST(KeplinTarget, CamerasSharingAnAddressAreAllReported) {
     EXPECT_EQ(match_target(list, "00:00:00:00:00:02", Protocol::All), std::vector<size_t>{1});
 }
 
+TEST(KeplinTarget, BroadcastCamerasSharingAnAddressAreNamedByTheirOwnBytes) {
+    FoundDevice first = broadcast_camera("192.168.1.168");
+    FoundDevice second = broadcast_camera("192.168.1.168");
+    second.broadcast.reserved2[5] ^= 0xFF;
+    const std::vector<FoundDevice> list = {first, second};
+    EXPECT_EQ(match_target(list, "192.168.1.168", Protocol::All), (std::vector<size_t>{0, 1}));
+    const std::string id = rules::BroadcastCameraId(second.broadcast);
+    EXPECT_EQ(match_target(list, id, Protocol::All), std::vector<size_t>{1});
+    std::string lower = id;
+    for (char& c : lower) c = static_cast<char>(c == ':' ? '-' : std::tolower(static_cast<unsigned char>(c)));
+    EXPECT_EQ(match_target(list, lower, Protocol::Broadcast), std::vector<size_t>{1});
+    EXPECT_TRUE(match_target(list, id, Protocol::Text).empty());
+}
+
 TEST(KeplinSetOptions, AddressesMustBeIpv4AndCredentialsSingleLine) {
     SetOptions o = credentials();
     EXPECT_EQ(check_set_options(o), "");
@@ -92,7 +108,10 @@ TEST(KeplinSetOptions, AddressesMustBeIpv4AndCredentialsSingleLine) {
     EXPECT_NE(check_set_options(o), "");
     o.gateway.reset();
     o.password = "pw\r\nDevice-ID:other";
-    EXPECT_EQ(check_set_options(o), "--password must not contain a line break");
+    EXPECT_EQ(check_set_options(o), "--password must not contain a line break or other control character");
+    o.password = "pw";
+    o.user = "admin\t";
+    EXPECT_EQ(check_set_options(o), "--user must not contain a line break or other control character");
 }
 
 TEST(KeplinValidation, FixedAddressingRefusesZeroAndThisPc) {
@@ -206,6 +225,16 @@ TEST(KeplinBroadcastUpdate, AutomaticAddressingSendsZeroAddressAndModeOne) {
     EXPECT_EQ(std::memcmp(plan.record.mask, current.mask, sizeof current.mask), 0);
     EXPECT_EQ(std::memcmp(plan.record.dns, current.dns, sizeof current.dns), 0);
     EXPECT_EQ(broadcast_http_port(plan.record), 80);
+}
+
+TEST(KeplinBroadcastUpdate, CredentialsAreCutAsTheWindowCutsThem) {
+    SetOptions o = credentials();
+    o.user = std::string(30, 'u') + "\xE4\xB8\xAD";  // 30 bytes and one three-byte character
+    BroadcastUpdate plan = plan_broadcast_update(broadcast_camera("10.0.0.6").broadcast, o, kThisPc);
+    ASSERT_EQ(plan.error, "");
+    EXPECT_EQ(field_text(plan.record.user), std::string(30, 'u'));  // never half a character
+    ASSERT_EQ(plan.notes.size(), 1u);
+    EXPECT_EQ(plan.notes[0], "note: the account was cut to 30 bytes, the size the camera stores");
 }
 
 TEST(KeplinBroadcastUpdate, LongCredentialsAreCutKeepingTheTerminator) {

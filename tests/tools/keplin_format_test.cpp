@@ -38,6 +38,8 @@ FoundDevice broadcast_camera() {
     set_broadcast_http_port(r, 0x1F90);  // 8080
     std::memset(r.device_name, 'N', sizeof r.device_name);  // no terminator
     r.address_mode = 1;
+    const uint8_t id[6] = {0x02, 0x4B, 0x53, 0x00, 0x00, 0x07};  // tells it from others on its address
+    std::memcpy(r.reserved2, id, sizeof id);
     return d;
 }
 
@@ -64,7 +66,7 @@ TEST(KeplinFormat, TextCameraJsonCarriesAllFieldsInRecordOrder) {
 TEST(KeplinFormat, BroadcastCameraJsonReadsTheWireRecord) {
     Json j = device_json(broadcast_camera());
     EXPECT_EQ(j.dump(), "{\"kind\":\"L\",\"ip\":\"10.1.2.9\",\"mask\":\"255.255.0.0\",\"gateway\":\"\","
-                        "\"dns\":\"10.1.0.2\",\"http_port\":8080,\"device_name\":\"" + std::string(80, 'N') +
+                        "\"dns\":\"10.1.0.2\",\"mac\":\"02:4B:53:00:00:07\",\"http_port\":8080,\"device_name\":\"" + std::string(80, 'N') +
                         "\",\"software_version\":\"\",\"web_version\":\"\",\"dhcp\":1}");
 }
 
@@ -88,7 +90,7 @@ TEST(KeplinFormat, CsvQuotesAndPlacesBroadcastColumns) {
                       "ddns_passwd,ddns_domain,c_vendor,c_product,device_type");
     EXPECT_EQ(first, "M,ABCDEFGHIJKLMNOPQRSTUVWXYZ012345,KC-2000,,,\xE5\xA4\xA7\xE9\x97\xA8,8080,10.1.2.3,,"
                      "00:1A:2B:3C:4D:5E,,1,2,,,1,,554,,,,\"Acme, \"\"best\"\"\",,");
-    EXPECT_EQ(second, "L,,,,," + std::string(80, 'N') + ",8080,10.1.2.9,255.255.0.0,,,1,,10.1.0.2,,,,,,,,,,");
+    EXPECT_EQ(second, "L,,,,," + std::string(80, 'N') + ",8080,10.1.2.9,255.255.0.0,02:4B:53:00:00:07,,1,,10.1.0.2,,,,,,,,,,");
 }
 
 TEST(KeplinFormat, TableAlignsWideNamesAndShowsNoControlCharacters) {
@@ -150,4 +152,10 @@ TEST(KeplinFormat, SetReportNamesEveryStep) {
     EXPECT_EQ(j["result"], "no answer");
     EXPECT_EQ(j["steps"][1]["outcome"], "no answer");
     EXPECT_EQ(j["device"]["mac"], "00:1A:2B:3C:4D:5E");
+
+    // A broadcast camera is named by its own bytes, as cameras on one address differ only there.
+    report.device = broadcast_camera();
+    report.steps = {{"set", "accepted", ""}};
+    EXPECT_EQ(set_report_text(report), "camera: L 10.1.2.9 02:4B:53:00:00:07 \"" + std::string(80, 'N') + "\"\nset: accepted\n");
+    EXPECT_NE(devices_table({broadcast_camera()}).find("02:4B:53:00:00:07"), std::string::npos);
 }

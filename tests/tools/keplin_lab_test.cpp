@@ -11,6 +11,7 @@
 #include <atomic>
 #include <cctype>
 #include <cstring>
+#include <set>
 #include <thread>
 
 #include "lab_support.h"
@@ -157,17 +158,19 @@ TEST_F(KeplinLab, SearchListsEachCameraOnceWithEveryField) {
     ASSERT_EQ(r.status, 0) << r.err;
     auto devices = nlohmann::json::parse(r.out).at("devices");
 
-    std::map<std::string, nlohmann::json> text_by_mac, broadcast_by_ip;
+    std::map<std::string, nlohmann::json> text_by_mac, broadcast_by_name;
     for (auto& d : devices) {
         if (d.at("kind") == "M") text_by_mac[d.at("mac")] = d;
-        else broadcast_by_ip[d.at("ip")] = d;
+        else broadcast_by_name[d.at("device_name")] = d;
     }
     // The second camera with the same MAC (the simulator writes MACs in
-    // capitals) and the second broadcast camera at .70 are not listed; a text
-    // and a broadcast camera sharing an address both are.
-    EXPECT_EQ(devices.size(), 4u) << r.out;
+    // capitals) is not listed; two broadcast cameras sharing .70 both are, and
+    // so are a text and a broadcast camera sharing an address.
+    EXPECT_EQ(devices.size(), 5u) << r.out;
     ASSERT_EQ(text_by_mac.size(), 2u);
-    ASSERT_EQ(broadcast_by_ip.size(), 2u);
+    ASSERT_EQ(broadcast_by_name.size(), 3u);
+    EXPECT_EQ(broadcast_by_name["Twin"]["ip"], "10.213.0.70");
+    EXPECT_NE(broadcast_by_name["Twin"]["mac"], broadcast_by_name["Gate"]["mac"]);
 
     const nlohmann::json& first = text_by_mac["00:1A:2B:3C:4D:5E"];
     EXPECT_EQ(first.size(), 24u);
@@ -180,12 +183,12 @@ TEST_F(KeplinLab, SearchListsEachCameraOnceWithEveryField) {
     EXPECT_EQ(first["fdns"], "10.213.0.53");
     EXPECT_EQ(first["c_vendor"], "KEPLIN");
 
-    const nlohmann::json& gate = broadcast_by_ip["10.213.0.70"];
+    const nlohmann::json& gate = broadcast_by_name["Gate"];
     EXPECT_EQ(gate["device_name"], "Gate");
     EXPECT_EQ(gate["http_port"], 8081);
     EXPECT_EQ(gate["dhcp"], 1);
     EXPECT_EQ(gate["dns"], "10.213.0.54");
-    EXPECT_EQ(broadcast_by_ip["10.213.0.52"]["device_name"], "Both");
+    EXPECT_EQ(broadcast_by_name["Both"]["ip"], "10.213.0.52");
 
     // One request of each protocol went out.
     auto searches = received(text, "text", "SEARCH * HDS/1.0\r\n");
@@ -334,8 +337,11 @@ TEST_F(KeplinLab, BroadcastCameraGetsItsOwnRecordWithTheEdits) {
     Outcome r = run(set_args("10.213.0.70", {"--user", "viewer", "--password", "pw2", "--dhcp", "off", "--ip",
                                          "10.213.0.71", "--dns1", "10.213.0.53", "--http-port", "8081"}));
     ASSERT_EQ(r.status, 0) << r.err;
+    char id[18];
+    const auto* b = reinterpret_cast<const uint8_t*>(reply->bytes.data() + 84);
+    std::snprintf(id, sizeof id, "%02X:%02X:%02X:%02X:%02X:%02X", b[0], b[1], b[2], b[3], b[4], b[5]);
     EXPECT_EQ(r.out,
-              "camera: L 10.213.0.70 \"Gate\"\n"
+              "camera: L 10.213.0.70 " + std::string(id) + " \"Gate\"\n"
               "set: accepted\n"
               "the camera restarts with its new settings; search again in about 45 seconds\n");
 
@@ -408,4 +414,68 @@ TEST_F(KeplinLab, BroadcastCameraThatNeverAnswersTheSetRequest) {
     EXPECT_EQ(r.status, 5) << r.err;
     EXPECT_NE(r.out.find("set: no answer"), std::string::npos) << r.out;
     EXPECT_EQ(set_requests, 1);
+}
+
+TEST_F(KeplinLab, OfCamerasSharingAnAddressOnlyTheAddressedOneAnswersASet) {
+    const std::string address = "10.213.0.75";
+    CamSim sim(lab, 1, {"--camera", "kind=broadcast,ip=" + address + ",mac=02:4B:53:00:07:01,name=First,set_result=0x8001,reply_delay_ms=300",
+                        "--camera", "kind=broadcast,ip=" + address + ",mac=02:4B:53:00:07:02,name=Second"});
+    // A third camera on the address, on the PC side: it accepts every set
+    // request at once, whichever camera it was meant for.
+    UdpSocket camera;
+    camera.bind("0.0.0.0", 8600);
+    camera.setBroadcast(true);
+    std::atomic<bool> stop{false};
+    std::thread responder([&] {
+        std::string record(324, '\0');
+        record.replace(0, 4, kSearchRequest);
+        put_text(record, 4, 16, address);
+        put_text(record, 20, 16, "255.255.255.0");
+        put_text(record, 36, 16, "10.213.0.254");
+        record.replace(84, 6, std::string("\x02\x4B\x53\x00\x07\x03", 6));
+        put_text(record, 124, 80, "Eager");
+        while (!stop) {
+            auto d = camera.receive(100ms);
+            if (!d) continue;
+            if (d->bytes == kSearchRequest) {
+                camera.sendTo(d->fromAddress, d->fromPort, record);
+            } else if (d->bytes.size() == 324 && d->bytes.compare(0, 4, std::string("DH\x02\x01", 4)) == 0) {
+                std::string result = d->bytes;
+                result.replace(84, 6, record.substr(84, 6));
+                result += std::string("\x00\x80\x00\x00", 4);  // 0x8000: accepted
+                camera.sendTo(d->fromAddress, d->fromPort, result);
+            }
+        }
+    });
+    const std::vector<std::string> admin = {"--user", "admin", "--password", "admin", "--protocol", "broadcast"};
+    auto with_admin = [&](std::vector<std::string> more) {
+        more.insert(more.end(), admin.begin(), admin.end());
+        return more;
+    };
+
+    Outcome listed = run({"search", "--format", "json", "--wait", "1500", "--protocol", "broadcast"});
+    Outcome ambiguous = run(set_args(address, with_admin({})));
+    // The eager camera's acceptance is not the answer of the camera addressed.
+    Outcome first = run(set_args("02:4b:53:00:07:01", with_admin({})));
+    Outcome second = run(set_args("02-4B-53-00-07-02", with_admin({"--ip", "10.213.0.76"})));
+    stop = true;
+    responder.join();
+
+    ASSERT_EQ(listed.status, 0) << listed.err;
+    std::set<std::string> names;
+    const nlohmann::json found = nlohmann::json::parse(listed.out);
+    for (auto& d : found.at("devices")) {
+        EXPECT_EQ(d.at("ip"), address);
+        names.insert(d.at("device_name").get<std::string>());
+    }
+    EXPECT_EQ(names, (std::set<std::string>{"First", "Second", "Eager"}));
+    EXPECT_EQ(ambiguous.status, 2);
+    EXPECT_NE(ambiguous.err.find("matches 3 cameras"), std::string::npos) << ambiguous.err;
+    EXPECT_EQ(first.status, 4) << first.out << first.err;
+    EXPECT_NE(first.out.find("set: refused (result code 0x8001)"), std::string::npos) << first.out;
+    EXPECT_EQ(second.status, 0) << second.out << second.err;
+    ASSERT_TRUE(waitFor([&] { return !sim.events("applied").empty(); }));
+    const auto applied = sim.events("applied");
+    ASSERT_EQ(applied.size(), 1u);
+    EXPECT_EQ(applied[0]["camera"], "02:4B:53:00:07:02");
 }

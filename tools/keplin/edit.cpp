@@ -1,18 +1,16 @@
 #include "tools/keplin/edit.h"
 
 #include <arpa/inet.h>
-#include <strings.h>
 
-#include <algorithm>
 #include <cctype>
 
+#include "rules/fields.h"
+#include "rules/update.h"
 #include "tools/keplin/text.h"
 
 namespace keplin::cli {
 
 namespace {
-
-const char kZero[] = "0.0.0.0";
 
 bool is_ipv4(const std::string& text) {
     in_addr address{};
@@ -28,11 +26,15 @@ std::string normalised_mac(const std::string& text) {
     return out;
 }
 
+bool same_mac(const std::string& mac, const std::string& target) {
+    return !mac.empty() && normalised_mac(mac) == normalised_mac(target);
+}
+
 bool any_address_option(const SetOptions& o) {
     return o.ip || o.mask || o.gateway || o.dns1 || o.dns2;
 }
 
-// Addressing options need fixed addressing, as the dialog locks its address
+// Addressing options need fixed addressing, as the window locks its address
 // fields while the automatic box is checked.
 std::string check_addressing_mode(const SetOptions& options, bool dhcp_on) {
     if (!dhcp_on || !any_address_option(options)) return {};
@@ -40,9 +42,19 @@ std::string check_addressing_mode(const SetOptions& options, bool dhcp_on) {
     return "the camera takes its address by DHCP: add --dhcp off to set its addresses";
 }
 
-// An address text as the dialog's update sends it: "0.0.0.0" means none.
-std::string sent_address(const std::string& text) {
-    return text == kZero ? std::string() : text;
+// What the window's address fields would show: the camera's values, with the
+// options in their place.
+template <typename Record>
+rules::AddressFields address_fields(const SetOptions& options, bool dhcp_on, const Record& current,
+                                    const char (&dns1)[16], const char (&dns2)[16]) {
+    rules::AddressFields fields;
+    fields.automatic = dhcp_on;
+    fields.ip = options.ip.value_or(rules::FieldText(current.ip));
+    fields.mask = options.mask.value_or(rules::FieldText(current.mask));
+    fields.gateway = options.gateway.value_or(rules::FieldText(current.gateway));
+    fields.dns1 = options.dns1.value_or(rules::FieldText(dns1));
+    fields.dns2 = options.dns2.value_or(rules::FieldText(dns2));
+    return fields;
 }
 
 }  // namespace
@@ -65,9 +77,14 @@ std::string check_set_options(const SetOptions& options) {
         {"--dns1", &options.dns1},   {"--dns2", &options.dns2}};
     for (const auto& [name, value] : addresses)
         if (*value && !is_ipv4(**value)) return std::string(name) + ": '" + **value + "' is not an IPv4 address";
-    if (options.user.find_first_of("\r\n") != std::string::npos) return "--user must not contain a line break";
-    if (options.password.find_first_of("\r\n") != std::string::npos)
-        return "--password must not contain a line break";
+    switch (rules::CheckCredentials(options.user, options.password)) {
+        case rules::CredentialFault::Account:
+            return "--user must not contain a line break or other control character";
+        case rules::CredentialFault::Password:
+            return "--password must not contain a line break or other control character";
+        case rules::CredentialFault::None:
+            break;
+    }
     return {};
 }
 
@@ -78,10 +95,11 @@ std::vector<size_t> match_target(const std::vector<FoundDevice>& devices, const 
     for (size_t i = 0; i < devices.size(); ++i) {
         const FoundDevice& d = devices[i];
         if (!includes(protocol, d.kind)) continue;
-        bool match = d.ip() == target;
+        bool match = d.Address() == target;
         if (d.kind == 'M')
-            match = match || field_text(d.text.device_id) == target ||
-                    (!field_text(d.text.mac).empty() && normalised_mac(field_text(d.text.mac)) == normalised_mac(target));
+            match = match || field_text(d.text.device_id) == target || same_mac(field_text(d.text.mac), target);
+        else
+            match = match || same_mac(rules::BroadcastCameraId(d.broadcast), target);
         if (match) found.push_back(i);
     }
     return found;
@@ -90,11 +108,13 @@ std::vector<size_t> match_target(const std::vector<FoundDevice>& devices, const 
 std::string validate_fixed_addressing(const std::string& ip, const std::string& mask,
                                       const std::string& gateway,
                                       const std::vector<std::string>& local_addresses) {
-    if (ip.empty() || ip == kZero) return "the IP address must not be 0.0.0.0";
-    if (mask.empty() || mask == kZero) return "the subnet mask must not be 0.0.0.0";
-    if (gateway.empty() || gateway == kZero) return "the gateway must not be 0.0.0.0";
-    if (std::find(local_addresses.begin(), local_addresses.end(), ip) != local_addresses.end())
-        return ip + " is an address of this PC";
+    switch (rules::CheckAddresses({false, ip, mask, gateway, "", ""}, local_addresses)) {
+        case rules::AddressFault::Ip: return "the IP address must not be 0.0.0.0";
+        case rules::AddressFault::Mask: return "the subnet mask must not be 0.0.0.0";
+        case rules::AddressFault::Gateway: return "the gateway must not be 0.0.0.0";
+        case rules::AddressFault::LocalAddress: return ip + " is an address of this PC";
+        case rules::AddressFault::None: break;
+    }
     return {};
 }
 
@@ -102,37 +122,26 @@ TextUpdate plan_text_update(const DeviceRecord& current, const SetOptions& optio
                             const std::vector<std::string>& local_addresses) {
     TextUpdate plan;
     plan.record = current;
-    DeviceRecord& r = plan.record;
     const bool dhcp_on = options.dhcp ? *options.dhcp : current.dhcp > 0;
     if ((plan.error = check_addressing_mode(options, dhcp_on)).size()) return plan;
 
-    std::string ip = options.ip.value_or(field_text(current.ip));
-    std::string mask = options.mask.value_or(field_text(current.mask));
-    std::string gateway = options.gateway.value_or(field_text(current.gateway));
-    if (!dhcp_on && (plan.error = validate_fixed_addressing(ip, mask, gateway, local_addresses)).size())
+    const rules::AddressFields fields = address_fields(options, dhcp_on, current, current.fdns, current.sdns);
+    if (!dhcp_on &&
+        (plan.error = validate_fixed_addressing(fields.ip, fields.mask, fields.gateway, local_addresses)).size())
         return plan;
-
-    copy_text_field(r.ip, sizeof r.ip, sent_address(ip).c_str());
-    copy_text_field(r.mask, sizeof r.mask, sent_address(mask).c_str());
-    copy_text_field(r.gateway, sizeof r.gateway, sent_address(gateway).c_str());
-    if (field_text(r.ip).empty() || field_text(r.mask).empty()) {
-        // The dialog silently sends nothing here; say why instead.
+    if (!rules::FillNetworkRecord(plan.record, fields)) {
+        // The window silently sends nothing here; say why instead.
         plan.error = "the camera reports no IP address or subnet mask: set them with --dhcp off --ip --mask";
         return plan;
     }
-    copy_text_field(r.fdns, sizeof r.fdns, sent_address(options.dns1.value_or(field_text(current.fdns))).c_str());
-    copy_text_field(r.sdns, sizeof r.sdns, sent_address(options.dns2.value_or(field_text(current.sdns))).c_str());
-    r.dhcp = dhcp_on ? 1 : 0;
-    r.dns_state = r.dhcp;
 
     if (options.http_port) {
         plan.port = std::to_string(*options.http_port);
-        bool unchanged = strcasecmp(plan.port.c_str(), field_text(current.http_port).c_str()) == 0;
-        if (!unchanged && (plan.port == "8002" || plan.port == "55555")) {
+        if (!rules::SamePort(plan.port, current) && rules::ReservedPort(plan.port)) {
             plan.error = "port " + plan.port + " is reserved by the discovery protocol and cannot be set";
             return plan;
         }
-        plan.send_port = !unchanged;
+        plan.send_port = rules::PortCommandNeeded(plan.port, current);
     }
     return plan;
 }
@@ -141,7 +150,6 @@ BroadcastUpdate plan_broadcast_update(const BroadcastRecord& current, const SetO
                                       const std::vector<std::string>& local_addresses) {
     BroadcastUpdate plan;
     plan.record = current;
-    BroadcastRecord& r = plan.record;
     if (options.dns2) {
         plan.error = "a broadcast camera has one DNS server: use --dns1";
         return plan;
@@ -149,30 +157,20 @@ BroadcastUpdate plan_broadcast_update(const BroadcastRecord& current, const SetO
     const bool dhcp_on = options.dhcp ? *options.dhcp : current.address_mode != 0;
     if ((plan.error = check_addressing_mode(options, dhcp_on)).size()) return plan;
 
-    if (dhcp_on) {
-        copy_text_field(r.ip, sizeof r.ip, kZero);
-        r.address_mode = 1;
-    } else {
-        std::string ip = options.ip.value_or(field_text(current.ip));
-        std::string mask = options.mask.value_or(field_text(current.mask));
-        std::string gateway = options.gateway.value_or(field_text(current.gateway));
-        if ((plan.error = validate_fixed_addressing(ip, mask, gateway, local_addresses)).size()) return plan;
-        r.address_mode = 0;
-        // Fields not given keep the camera's own bytes.
-        if (options.ip) copy_text_field(r.ip, sizeof r.ip, options.ip->c_str());
-        if (options.mask) copy_text_field(r.mask, sizeof r.mask, options.mask->c_str());
-        if (options.gateway) copy_text_field(r.gateway, sizeof r.gateway, options.gateway->c_str());
-        if (options.dns1) copy_text_field(r.dns, sizeof r.dns, options.dns1->c_str());
-    }
-    if (options.http_port) set_broadcast_http_port(r, *options.http_port);
+    const rules::AddressFields fields = address_fields(options, dhcp_on, current, current.dns, current.dns);
+    if (!dhcp_on &&
+        (plan.error = validate_fixed_addressing(fields.ip, fields.mask, fields.gateway, local_addresses)).size())
+        return plan;
+    const uint16_t port = options.http_port.value_or(broadcast_http_port(current));
+    rules::FillBroadcastRecord(plan.record, fields, std::to_string(port), options.user, options.password);
 
-    copy_text_field(r.user, sizeof r.user, options.user.c_str());
-    copy_text_field(r.password, sizeof r.password, options.password.c_str());
-    if (options.user.size() >= sizeof r.user)
-        plan.notes.push_back("note: the account was cut to " + std::to_string(sizeof r.user - 1) +
+    // Cut whole characters only, so the kept length may be shorter than the field.
+    if (options.user.size() >= sizeof plan.record.user)
+        plan.notes.push_back("note: the account was cut to " + std::to_string(field_text(plan.record.user).size()) +
                              " bytes, the size the camera stores");
-    if (options.password.size() >= sizeof r.password)
-        plan.notes.push_back("note: the password was cut to " + std::to_string(sizeof r.password - 1) +
+    if (options.password.size() >= sizeof plan.record.password)
+        plan.notes.push_back("note: the password was cut to " +
+                             std::to_string(field_text(plan.record.password).size()) +
                              " bytes, the size the camera stores");
     return plan;
 }

@@ -28,20 +28,21 @@ struct SetOptions {
 };
 
 // Checks the options on their own (before any search): addresses are dotted
-// IPv4 texts, the account and password hold no line break (they go on a line
-// of the text protocol). The message for the user, or empty when acceptable.
+// IPv4 texts, the account and password hold no line break or other control
+// character (they go on a line of the text protocol). The message for the
+// user, or empty when acceptable.
 std::string check_set_options(const SetOptions& options);
 
 // Indexes of the listed cameras of the selected protocol(s) whose IP address,
-// MAC (any letter case, ':' or '-') or device id equals `target`. Broadcast
-// cameras are matched by IP address only: their records carry neither.
+// MAC (any letter case, ':' or '-') or device id equals `target`. A broadcast
+// camera has no device id; its MAC is the identifying bytes of its record
+// (rules::BroadcastCameraId).
 std::vector<size_t> match_target(const std::vector<FoundDevice>& devices, const std::string& target,
                                  Protocol protocol);
 
-// The dialog's check of fixed addressing: address, mask and gateway must not be
-// "0.0.0.0" (an empty text counts as "0.0.0.0", as an empty address control
-// shows it), and the address must not be one of this PC's. The message, or
-// empty when acceptable.
+// The window's check of fixed addressing (rules::CheckAddresses): address,
+// mask and gateway must not be "0.0.0.0" or empty, and the address must not be
+// one of this PC's. The message, or empty when acceptable.
 std::string validate_fixed_addressing(const std::string& ip, const std::string& mask,
                                       const std::string& gateway,
                                       const std::vector<std::string>& local_addresses);

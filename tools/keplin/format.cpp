@@ -58,6 +58,7 @@ std::vector<FieldValue> broadcast_fields(const BroadcastRecord& r) {
         text_field("mask", field_text(r.mask)),
         text_field("gateway", field_text(r.gateway)),
         text_field("dns", field_text(r.dns)),
+        text_field("mac", rules::BroadcastCameraId(r)),
         number_field("http_port", broadcast_http_port(r)),
         text_field("device_name", field_text(r.device_name)),
         text_field("software_version", field_text(r.software_version)),
@@ -160,7 +161,7 @@ std::string devices_table(const std::vector<FoundDevice>& devices) {
             const BroadcastRecord& r = d.broadcast;
             row.push_back(field_text(r.device_name));
             row.push_back(field_text(r.ip));
-            row.push_back("");
+            row.push_back(rules::BroadcastCameraId(r));
             row.push_back(std::to_string(broadcast_http_port(r)));
             row.push_back(r.address_mode != 0 ? "on" : "off");
             row.push_back("");
@@ -231,9 +232,9 @@ std::string adapters_table(const std::vector<AdapterInfo>& adapters) {
 std::string device_summary(const FoundDevice& device) {
     std::string name = printable(to_utf8(device.kind == 'M' ? field_text(device.text.device_name)
                                                             : field_text(device.broadcast.device_name)));
-    std::string mac = device.kind == 'M' ? printable(to_utf8(field_text(device.text.mac))) : "";
-    std::string out = std::string(1, device.kind) + " " + or_dash(printable(to_utf8(device.ip())));
-    if (device.kind == 'M') out += " " + or_dash(mac);
+    std::string mac = device.kind == 'M' ? printable(to_utf8(field_text(device.text.mac)))
+                                         : rules::BroadcastCameraId(device.broadcast);
+    std::string out = std::string(1, device.kind) + " " + or_dash(printable(device.Address())) + " " + or_dash(mac);
     if (!name.empty()) out += " \"" + name + "\"";
     return out;
 }

@@ -100,10 +100,11 @@ int set_text_camera(Session& session, const SetCommand& command, const TextUpdat
     return finish(report, command.format, out, kExitOk);
 }
 
+// `accept` is given when other listed cameras share the camera's address.
 int set_broadcast_camera(Session& session, const SetCommand& command, const BroadcastUpdate& plan,
-                         SetReport& report, std::ostream& out) {
+                         BroadcastResultFilter accept, SetReport& report, std::ostream& out) {
     report.notes = plan.notes;
-    switch (session.Finder().SetBroadcastDevice(plan.record)) {
+    switch (session.Finder().SetBroadcastDevice(plan.record, accept)) {
         case 1:
             report.steps.push_back({"set", "accepted", ""});
             report.notes.push_back("the camera restarts with its new settings; search again in about 45 seconds");
@@ -278,7 +279,9 @@ int run_set(const SetCommand& command, std::ostream& out, std::ostream& err) {
         err << "keplin: " << plan.error << "\n";
         return kExitUsage;
     }
-    return set_broadcast_camera(session, command, plan, report, out);
+    const BroadcastResultFilter accept =
+        rules::SharesAddress(devices, matches.front()) ? &rules::ResultFromCamera : nullptr;
+    return set_broadcast_camera(session, command, plan, accept, report, out);
 }
 
 }  // namespace keplin::cli

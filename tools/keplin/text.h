@@ -1,30 +1,25 @@
-// Texts that come from cameras and adapters: fixed fields read within their
-// bounds, converted to UTF-8, and made safe to print on a terminal.
+// Texts that come from cameras and adapters on their way to a terminal or a
+// script: fixed fields read and converted as the search window reads them
+// (rules/fields.h), then made safe to print.
 #pragma once
 
 #include <cstddef>
 #include <string>
 #include <string_view>
 
+#include "platform/profile.h"
+#include "rules/fields.h"
+
 namespace keplin::cli {
 
-// The NUL-terminated text of a fixed field of `size` bytes; a field without a
-// NUL gives all `size` bytes.
-std::string field_text(const char* field, size_t size);
-
+// The bytes of a fixed field up to its NUL (all of them when it has none).
 template <size_t N>
 std::string field_text(const char (&field)[N]) {
-    return field_text(field, N);
+    return rules::RawField(field, N);
 }
 
-// True when `text` is well-formed UTF-8 (no overlong forms, no surrogates,
-// nothing above U+10FFFF).
-bool is_valid_utf8(std::string_view text);
-
-// `text` unchanged when it is valid UTF-8, else converted from GBK, the code
-// page of the cameras' Chinese texts. Bytes that are not GBK either become
-// U+FFFD, so the result is always valid UTF-8.
-std::string to_utf8(std::string_view text);
+// `text` as UTF-8 (GBK when it is not UTF-8); always valid UTF-8.
+inline std::string to_utf8(std::string_view text) { return platform::ToUtf8(std::string(text)); }
 
 // A UTF-8 text with control characters (C0, DEL, C1) replaced by '?', so that a
 // camera's name cannot move the cursor or send escape sequences to a terminal.

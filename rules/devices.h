@@ -1,0 +1,80 @@
+// The cameras one search found, in order of arrival, each listed once. The
+// engine's threads add to the list; the thread that searched reads and empties
+// it. Every access takes the one lock, so a reader never meets an append
+// halfway.
+#pragma once
+
+#include "engine/discovery.h"
+
+#include <cstdint>
+#include <functional>
+#include <mutex>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace rules {
+
+constexpr char KIND_TEXT = 'M';       // found by the text protocol
+constexpr char KIND_BROADCAST = 'L';  // found by the broadcast protocol
+
+// One found camera: a copy of what it sent. Only the part of its kind is used.
+struct FoundDevice {
+    char kind = KIND_TEXT;
+    DeviceRecord text{};          // kind 'M'
+    BroadcastRecord broadcast{};  // kind 'L': the record its reply begins with
+
+    // Name and IP address as UTF-8.
+    std::string Name() const;
+    std::string Address() const;
+};
+
+// The six bytes a broadcast camera's record carries at offset 84, written as
+// "00:1A:2B:3C:4D:5E". The protocol gives them no meaning, but they are the
+// camera's own: two cameras on one address differ in them, and one camera
+// repeats them in every answer and in the result of a set request.
+std::string BroadcastCameraId(const BroadcastRecord& record);
+
+// What makes two answers the same camera: the MAC text of a text-protocol
+// camera; the IP address text together with BroadcastCameraId for a broadcast
+// camera (new cameras often share a factory address). The kind is part of the
+// key, so a camera answering by both protocols is listed once per protocol.
+std::string DeviceKey(const FoundDevice& device);
+
+// Whether a set result (a record followed by its result code) comes from the
+// camera the request was built for.
+bool ResultFromCamera(const BroadcastRecord& request, const uint8_t* result, std::size_t size);
+
+// Whether another listed broadcast camera has the IP address of entry `index`;
+// a set request to that address then reaches several cameras.
+bool SharesAddress(const std::vector<FoundDevice>& devices, std::size_t index);
+
+class DeviceList {
+public:
+    // Engine threads. Each adds a copy unless a camera with the same key is
+    // listed. True when added.
+    bool AddText(const DeviceRecord& record);
+    bool AddBroadcast(const uint8_t* reply);  // BROADCAST_REPLY_SIZE bytes
+
+    void Clear();
+    int Count() const;
+    // A copy of entry `index`; false when there is none.
+    bool Get(int index, FoundDevice* device) const;
+    std::vector<FoundDevice> Snapshot() const;
+    // Runs `change` on entry `index` under the lock; false when there is none.
+    bool Update(int index, const std::function<void(FoundDevice&)>& change);
+
+    // Engine callbacks; `data` is the list.
+    static int OnDeviceFound(DiscoveryContext* context, const char* status, const DeviceRecord* record,
+                             void* data);
+    static void OnBroadcastFound(const uint8_t* reply, void* data);
+
+private:
+    bool Add(const FoundDevice& device);
+
+    mutable std::mutex m_lock;
+    std::set<std::string> m_seenKeys;
+    std::vector<FoundDevice> m_devices;
+};
+
+}  // namespace rules
