@@ -84,6 +84,61 @@ DialogUnits DialogUnits::For(wxWindow* window, const wxFont& font) {
     return units;
 }
 
+namespace {
+
+// The control a template row stands for, as the toolkit makes it.
+wxWindow* MakeStandardControl(wxWindow* parent, const TemplateControl& c, const wxRect& r, int id,
+                              const wxString& text) {
+    wxWindow* window = nullptr;
+    switch (c.kind) {
+        case ControlKind::GroupBox:
+            window = new wxStaticBox(parent, id, text, r.GetPosition(), r.GetSize());
+            break;
+        case ControlKind::Static:
+            window = new wxStaticText(parent, id, text, r.GetPosition(), r.GetSize(),
+                                      wxST_NO_AUTORESIZE | wxST_ELLIPSIZE_END |
+                                          ((c.style & TS_RIGHT) ? wxALIGN_RIGHT : wxALIGN_LEFT));
+            break;
+        case ControlKind::Edit: {
+            long style = 0;
+            if (c.style & TS_READONLY) style |= wxTE_READONLY;
+            if (c.style & TS_MULTILINE) style |= wxTE_MULTILINE | wxTE_NO_VSCROLL;
+            if (c.style & TS_PASSWORD) style |= wxTE_PASSWORD;
+            style |= (c.style & TS_BORDER) ? wxBORDER_THEME : wxBORDER_NONE;
+            window = new wxTextCtrl(parent, id, text, r.GetPosition(), r.GetSize(), style);
+            break;
+        }
+        case ControlKind::DropList:
+            // The template height includes the drop-down part.
+            window = new wxChoice(parent, id, r.GetPosition(), wxSize(r.width, -1));
+            break;
+        case ControlKind::ListView: {
+            long style = wxLC_REPORT;
+            if (c.style & TS_SINGLE_SEL) style |= wxLC_SINGLE_SEL;
+            window = new wxListCtrl(parent, id, r.GetPosition(), r.GetSize(), style | wxBORDER_THEME);
+            break;
+        }
+        case ControlKind::PushButton:
+            window = new wxButton(parent, id, text, r.GetPosition(), r.GetSize());
+            break;
+        case ControlKind::CheckBox:
+            window = new wxCheckBox(parent, id, text, r.GetPosition(), r.GetSize());
+            break;
+        case ControlKind::UpDown:
+            window = new wxSpinButton(parent, id, r.GetPosition(), r.GetSize(), wxSP_VERTICAL);
+            break;
+        case ControlKind::Progress:
+            window = new wxGauge(parent, id, 100, r.GetPosition(), r.GetSize(),
+                                 wxGA_HORIZONTAL | wxGA_SMOOTH);
+            break;
+        case ControlKind::Custom:
+            break;  // only the factory makes these
+    }
+    return window;
+}
+
+}  // namespace
+
 std::map<int, wxWindow*> CreateTemplateControls(wxWindow* parent, const DialogTemplate& layout,
                                                 const CustomControlFactory& factory) {
     std::map<int, wxWindow*> made;
@@ -96,52 +151,8 @@ std::map<int, wxWindow*> CreateTemplateControls(wxWindow* parent, const DialogTe
         const wxString text = wxString::FromUTF8(c.text ? c.text : "");
         const int id = c.id == ID_NONE ? wxID_ANY : c.id;
         wxWindow* w = nullptr;
-        switch (c.kind) {
-            case ControlKind::GroupBox:
-                w = new wxStaticBox(parent, id, text, r.GetPosition(), r.GetSize());
-                break;
-            case ControlKind::Static:
-                w = new wxStaticText(parent, id, text, r.GetPosition(), r.GetSize(),
-                                     wxST_NO_AUTORESIZE | wxST_ELLIPSIZE_END |
-                                         ((c.style & TS_RIGHT) ? wxALIGN_RIGHT : wxALIGN_LEFT));
-                break;
-            case ControlKind::Edit: {
-                long style = 0;
-                if (c.style & TS_READONLY) style |= wxTE_READONLY;
-                if (c.style & TS_MULTILINE) style |= wxTE_MULTILINE | wxTE_NO_VSCROLL;
-                if (c.style & TS_PASSWORD) style |= wxTE_PASSWORD;
-                style |= (c.style & TS_BORDER) ? wxBORDER_THEME : wxBORDER_NONE;
-                w = new wxTextCtrl(parent, id, text, r.GetPosition(), r.GetSize(), style);
-                break;
-            }
-            case ControlKind::DropList:
-                // The template height includes the drop-down part.
-                w = new wxChoice(parent, id, r.GetPosition(), wxSize(r.width, -1));
-                break;
-            case ControlKind::ListView: {
-                long style = wxLC_REPORT;
-                if (c.style & TS_SINGLE_SEL) style |= wxLC_SINGLE_SEL;
-                w = new wxListCtrl(parent, id, r.GetPosition(), r.GetSize(),
-                                   style | wxBORDER_THEME);
-                break;
-            }
-            case ControlKind::PushButton:
-                w = new wxButton(parent, id, text, r.GetPosition(), r.GetSize());
-                break;
-            case ControlKind::CheckBox:
-                w = new wxCheckBox(parent, id, text, r.GetPosition(), r.GetSize());
-                break;
-            case ControlKind::UpDown:
-                w = new wxSpinButton(parent, id, r.GetPosition(), r.GetSize(), wxSP_VERTICAL);
-                break;
-            case ControlKind::Progress:
-                w = new wxGauge(parent, id, 100, r.GetPosition(), r.GetSize(),
-                                wxGA_HORIZONTAL | wxGA_SMOOTH);
-                break;
-            case ControlKind::Custom:
-                if (factory) w = factory(parent, c, r);
-                break;
-        }
+        if (factory) w = factory(parent, c, r);
+        if (!w) w = MakeStandardControl(parent, c, r, id, text);
         if (!w) continue;
         if (c.style & TS_DISABLED) w->Disable();
         if (c.style & TS_HIDDEN) w->Hide();

@@ -91,7 +91,9 @@ using CustomControlFactory =
 
 // Creates the template's controls as children of `parent` (which gets the
 // template font) and returns them by id; controls without id are made but not
-// listed. Custom controls come from `factory`.
+// listed. Custom controls come from `factory`; for any other control the
+// factory may return a window of its own (a subclass of the usual control, say),
+// or null for the usual one.
 std::map<int, wxWindow*> CreateTemplateControls(wxWindow* parent, const DialogTemplate& layout,
                                                 const CustomControlFactory& factory = {});
 

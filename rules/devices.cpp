@@ -62,8 +62,27 @@ bool DeviceList::AddBroadcast(const uint8_t* reply) {
 bool DeviceList::Add(const FoundDevice& device) {
     const std::string key = DeviceKey(device);
     std::lock_guard<std::mutex> lock(m_lock);
-    if (!m_seenKeys.insert(key).second) return false;
+    if (m_seenKeys.count(key)) return false;
+    if (m_devices.size() >= m_capacity) {
+        m_overflowed = true;
+        return false;
+    }
+    m_seenKeys.insert(key);
     m_devices.push_back(device);
+    return true;
+}
+
+bool DeviceList::Overflowed() const {
+    std::lock_guard<std::mutex> lock(m_lock);
+    return m_overflowed;
+}
+
+bool DeviceList::Describe(int index, std::string* name, std::string* address) const {
+    std::lock_guard<std::mutex> lock(m_lock);
+    if (index < 0 || index >= static_cast<int>(m_devices.size())) return false;
+    const FoundDevice& device = m_devices[static_cast<std::size_t>(index)];
+    if (name) *name = device.Name();
+    if (address) *address = device.Address();
     return true;
 }
 
@@ -71,6 +90,8 @@ void DeviceList::Clear() {
     std::lock_guard<std::mutex> lock(m_lock);
     m_seenKeys.clear();
     m_devices.clear();
+    m_devices.shrink_to_fit();
+    m_overflowed = false;
 }
 
 int DeviceList::Count() const {

@@ -49,15 +49,28 @@ bool ResultFromCamera(const BroadcastRecord& request, const uint8_t* result, std
 // a set request to that address then reaches several cameras.
 bool SharesAddress(const std::vector<FoundDevice>& devices, std::size_t index);
 
+// How many cameras one search lists at most: far above any real site, and
+// a bound on what a broken or hostile device can make the list hold.
+constexpr std::size_t kDeviceListCapacity = 65536;
+
 class DeviceList {
 public:
+    explicit DeviceList(std::size_t capacity = kDeviceListCapacity) : m_capacity(capacity) {}
+
     // Engine threads. Each adds a copy unless a camera with the same key is
-    // listed. True when added.
+    // listed or the list is full. True when added.
     bool AddText(const DeviceRecord& record);
     bool AddBroadcast(const uint8_t* reply);  // BROADCAST_REPLY_SIZE bytes
 
     void Clear();
     int Count() const;
+    std::size_t Capacity() const { return m_capacity; }
+    // True when a new camera was turned away since the last Clear() because
+    // the list was full.
+    bool Overflowed() const;
+    // The name and address of entry `index`, without copying the record;
+    // false when there is none.
+    bool Describe(int index, std::string* name, std::string* address) const;
     // A copy of entry `index`; false when there is none.
     bool Get(int index, FoundDevice* device) const;
     std::vector<FoundDevice> Snapshot() const;
@@ -72,7 +85,9 @@ public:
 private:
     bool Add(const FoundDevice& device);
 
+    const std::size_t m_capacity;
     mutable std::mutex m_lock;
+    bool m_overflowed = false;
     std::set<std::string> m_seenKeys;
     std::vector<FoundDevice> m_devices;
 };

@@ -5,6 +5,7 @@
 #include "platform/shell.h"
 #include "platform/winclass.h"
 #include "rules/fields.h"
+#include "searchui/devicelistview.h"
 #include "searchui/ipaddressctrl.h"
 #include "searchui/templates.h"
 #include "searchui/updownctrl.h"
@@ -20,6 +21,7 @@
 #include <wx/textctrl.h>
 #include <wx/toplevel.h>
 
+#include <cstdio>
 #include <cstring>
 
 using namespace searchui;
@@ -80,6 +82,10 @@ bool CSearchDlgBase::Create(wxWindow* parent, int template_id) {
     auto controls = platform::CreateTemplateControls(
         this, *layout,
         [](wxWindow* owner, const platform::TemplateControl& c, const wxRect& r) -> wxWindow* {
+            if (c.id == IDC_DEVICE_LIST)
+                return new CDeviceListView(owner, c.id, r.GetPosition(), r.GetSize(),
+                                           (c.style & platform::TS_SINGLE_SEL) != 0);
+            if (c.kind != platform::ControlKind::Custom) return nullptr;
             if (c.id == IDC_PORT_SPIN) return new CUpDownCtrl(owner, c.id, r.GetPosition(), r.GetSize());
             return new CIPAddressCtrl(owner, c.id, r.GetPosition(), r.GetSize());
         });
@@ -93,6 +99,9 @@ bool CSearchDlgBase::Create(wxWindow* parent, int template_id) {
     m_adapterCombo = dynamic_cast<wxChoice*>(controls[IDC_ADAPTER]);
     m_dhcpCheck = dynamic_cast<wxCheckBox*>(controls[IDC_DHCP]);
     m_deviceList = dynamic_cast<wxListCtrl*>(controls[IDC_DEVICE_LIST]);
+    if (auto* view = dynamic_cast<CDeviceListView*>(m_deviceList)) {
+        view->SetRowText([this](long row, long column) { return DeviceRowText(row, column); });
+    }
     m_portSpin = dynamic_cast<CUpDownCtrl*>(controls[IDC_PORT_SPIN]);
 
     // The dialog is white, and so is every control that draws a background.
@@ -296,14 +305,21 @@ void CSearchDlgBase::ClearDeviceFields() {
 void CSearchDlgBase::OnTimer(int timer_id) {
     if (timer_id == TIMER_LIST) {
         m_listTimer.Stop();
-        const std::vector<FoundDevice> entries = m_devices.Snapshot();
-        SetControlText(IDC_DEVICE_COUNT,
-                       std::string(wxString::Format(kCountFormat, static_cast<int>(entries.size()))
-                                       .utf8_str()));
-        if (m_deviceList) m_deviceList->DeleteAllItems();
-        for (size_t i = 0; i < entries.size(); ++i)
-            AddDeviceRow(static_cast<int>(i), entries[i].Name(), entries[i].Address());
+        // The rows are the cameras listed so far; later answers wait for the
+        // next fill, so that the rows never move under the user.
+        const int count = m_devices.Count();
+        SetControlText(IDC_DEVICE_COUNT, std::string(wxString::Format(kCountFormat, count).utf8_str()));
+        if (m_deviceList) {
+            m_deviceList->SetItemCount(count);
+            m_deviceList->Refresh();
+        }
         EnableControl(IDC_SEARCH, true);
+        if (m_devices.Overflowed()) {
+            const int capacity = static_cast<int>(m_devices.Capacity());
+            char note[256];
+            std::snprintf(note, sizeof note, m_texts.list_full, capacity, capacity);
+            Box(this, note, m_texts.caption, platform::MB_ICONEXCLAMATION);
+        }
     } else if (timer_id == TIMER_RESTART) {
         if (!m_restart.Active()) return;
         const bool finished = m_restart.Tick();
@@ -318,11 +334,11 @@ void CSearchDlgBase::OnTimer(int timer_id) {
     }
 }
 
-void CSearchDlgBase::AddDeviceRow(int index, const std::string& name, const std::string& address) {
-    if (!m_deviceList) return;
-    const long row = m_deviceList->InsertItem(index, wxString::Format("%d", index + 1));
-    m_deviceList->SetItem(row, 1, wxString::FromUTF8(name));
-    m_deviceList->SetItem(row, 2, wxString::FromUTF8(address));
+wxString CSearchDlgBase::DeviceRowText(long row, long column) const {
+    if (column == 0) return wxString::Format("%ld", row + 1);
+    std::string name, address;
+    if (!m_devices.Describe(static_cast<int>(row), &name, &address)) return wxString();
+    return wxString::FromUTF8(column == 1 ? name : address);
 }
 
 long CSearchDlgBase::SelectionMark() const {

@@ -132,7 +132,8 @@ private:
     void InitControls();
     void StartFinder();
     void ClearDeviceFields();
-    void AddDeviceRow(int index, const std::string& name, const std::string& address);
+    // The text of a device list row's column (number, name, address).
+    wxString DeviceRowText(long row, long column) const;
     rules::AddressFields ReadAddressFields() const;
     int ApplyNetwork(int index, const std::string& user, const std::string& password);
     int ReadBroadcastFields(int index, BroadcastRecord* record);

@@ -20,12 +20,14 @@ const BuiltinTexts& BuiltinTextsFor(Language language) {
     static const BuiltinTexts chinese{
         "提示", "设备信息更新成功!", "观看账号或密码错误!", "请从设备列表中选择一个设备！",
         "请输入外网访问地址！", "Http 端口必须是 1 到 65535 之间的数字。",
-        "观看帐号和密码不能包含换行符或其他控制字符。"};
+        "观看帐号和密码不能包含换行符或其他控制字符。",
+        "收到的应答超过 %d 个，只列出了前 %d 个。"};
     static const BuiltinTexts english{
         "Tips", "Device information successfully updated!",
         "The account or password for watching is wrong!", "Please select one device from list.",
         "Please input wan address.", "The Http port must be a number from 1 to 65535.",
-        "The viewing account and password must not contain line breaks or other control characters."};
+        "The viewing account and password must not contain line breaks or other control characters.",
+        "More than %d answers; the first %d are listed."};
     return language == Language::Chinese ? chinese : english;
 }
 

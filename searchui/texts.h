@@ -48,6 +48,8 @@ struct BuiltinTexts {
     // Refused before anything is sent: they would change a command's shape.
     const char* bad_port;            // a text-protocol camera's port is not 1 to 65535
     const char* control_characters;  // a line break or other control character in the credentials
+    // More answers than the list holds: printf format with the capacity twice.
+    const char* list_full;
 };
 
 const BuiltinTexts& BuiltinTextsFor(Language language);

@@ -11,6 +11,27 @@ using namespace rules;
 
 namespace {
 
+TEST(DeviceList, AFullListKeepsWhatItHasAndSaysSo) {
+    DeviceList list(3);
+    for (int n = 1; n <= 3; ++n) EXPECT_TRUE(list.AddText(TextRecord("00:00:00:00:00:0" + std::to_string(n), "10.0.0.1")));
+    EXPECT_FALSE(list.Overflowed());
+    // A camera already listed is no overflow; a new one is.
+    EXPECT_FALSE(list.AddText(TextRecord("00:00:00:00:00:02", "10.0.0.1")));
+    EXPECT_FALSE(list.Overflowed());
+    EXPECT_FALSE(list.AddBroadcast(Reply(BroadcastRecordOf("10.0.0.9", 1)).data()));
+    EXPECT_TRUE(list.Overflowed());
+    ASSERT_EQ(list.Count(), 3);
+    std::string name, address;
+    ASSERT_TRUE(list.Describe(2, &name, &address));
+    EXPECT_EQ(address, "10.0.0.1");
+    EXPECT_FALSE(list.Describe(3, &name, &address));
+
+    list.Clear();
+    EXPECT_FALSE(list.Overflowed());
+    EXPECT_TRUE(list.AddText(TextRecord("00:00:00:00:00:09", "10.0.0.1")));
+    EXPECT_EQ(DeviceList().Capacity(), 65536u);
+}
+
 TEST(DeviceList, TextCamerasAreOnePerMac) {
     DeviceList list;
     EXPECT_TRUE(list.AddText(TextRecord("00:1A:2B:3C:4D:01", "10.0.0.5")));

@@ -51,6 +51,46 @@ TEST_P(DialogTest, SearchFillsTheListOnceItsTimerFires) {
     EXPECT_EQ(m_dlg->m_deviceList->GetItemCount(), 0);
 }
 
+// A flood of answers: the list stops at its capacity, keeps every camera it
+// had, says so once, and its rows still read and move as a short list's do.
+TEST_P(DialogTest, AFullListKeepsItsCamerasAndSaysSoOnce) {
+    Make(GetParam());
+    m_dlg->OnSearch();
+    m_engine->Found(kFront);
+    const int capacity = static_cast<int>(rules::kDeviceListCapacity);
+    for (int n = 1; n < capacity + 10; ++n) {
+        char mac[18];
+        std::snprintf(mac, sizeof mac, "02:00:00:%02X:%02X:%02X", n >> 16 & 0xFF, n >> 8 & 0xFF, n & 0xFF);
+        m_engine->Found(TextCamera(mac, "10.1.0.1", "Junk"));
+    }
+    m_engine->Found(kGarage);  // after the list is full: not listed
+    m_dlg->OnTimer(CSearchDlgBase::TIMER_LIST);
+
+    ASSERT_EQ(m_dlg->m_deviceList->GetItemCount(), capacity);
+    EXPECT_EQ(Text(IDC_DEVICE_COUNT), std::to_string(capacity) + " pcs");
+    EXPECT_EQ(Cell(0, 1), "Front door");
+    EXPECT_EQ(Cell(capacity - 1, 0), std::to_string(capacity));
+    EXPECT_EQ(Cell(capacity - 1, 1), "Junk");
+    ASSERT_EQ(m_boxes.size(), 1u);
+    EXPECT_EQ(m_boxes[0].text, GetParam() == Language::English
+                                   ? "More than 65536 answers; the first 65536 are listed."
+                                   : "收到的应答超过 65536 个，只列出了前 65536 个。");
+
+    // The last row, and Down beyond it.
+    wxWindow* list = m_dlg->m_deviceList;
+    Select(capacity - 2);
+    PressKey(list, WXK_DOWN);
+    EXPECT_EQ(m_dlg->SelectionMark(), capacity - 1);
+    PressKey(list, WXK_DOWN);
+    EXPECT_EQ(m_dlg->SelectionMark(), capacity - 1);
+    EXPECT_EQ(Text(IDC_IP), "10.1.0.1");
+
+    // The next search starts empty and says nothing while it is not full.
+    SearchAndFill({kGarage});
+    EXPECT_EQ(m_dlg->m_deviceList->GetItemCount(), 1);
+    EXPECT_EQ(m_boxes.size(), 1u);
+}
+
 TEST_P(DialogTest, EachCameraIsListedOncePerProtocol) {
     Make(GetParam());
     const DeviceRecord same_mac = TextCamera("00:1A:2B:3C:4D:01", "10.0.0.99", "Impostor");
