@@ -1,6 +1,7 @@
 // What scripts and people read from `keplin search` and `keplin adapters`.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <sstream>
 
@@ -77,6 +78,32 @@ TEST(KeplinFormat, SearchJsonParsesBack) {
     EXPECT_EQ(j["devices"][0]["kind"], "M");
     EXPECT_EQ(j["devices"][1]["kind"], "L");
     EXPECT_EQ(devices_json({}), "{\n  \"devices\": []\n}\n");
+}
+
+// The printed list matches the document a whole dump gives, and stays one
+// valid document when the list stopped at its capacity.
+TEST(KeplinFormat, StreamedOutputOfAFullListStaysValid) {
+    DeviceCollector full(3);
+    for (int n = 0; n < 5; ++n) {
+        FoundDevice d = text_camera();
+        d.text.mac[16] = static_cast<char>('0' + n);
+        full.AddText(d.text);
+    }
+    ASSERT_TRUE(full.Overflowed());
+    const DeviceSource source = [&full](std::size_t index, FoundDevice* device) {
+        return full.Get(static_cast<int>(index), device);
+    };
+    std::ostringstream json, csv, table;
+    write_devices_json(json, source);
+    write_devices_csv(csv, source);
+    write_devices_table(table, source);
+    EXPECT_EQ(json.str(), devices_json(full.Snapshot()));
+    const Json parsed = Json::parse(json.str());
+    ASSERT_EQ(parsed["devices"].size(), 3u);
+    EXPECT_EQ(parsed["devices"][2]["mac"], "00:1A:2B:3C:4D:52");
+    const std::string lines = csv.str();
+    EXPECT_EQ(std::count(lines.begin(), lines.end(), '\n'), 4);
+    EXPECT_NE(table.str().find("3 devices\n"), std::string::npos);
 }
 
 TEST(KeplinFormat, CsvQuotesAndPlacesBroadcastColumns) {

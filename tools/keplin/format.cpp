@@ -1,6 +1,7 @@
 #include "tools/keplin/format.h"
 
 #include <algorithm>
+#include <sstream>
 
 #include "tools/keplin/text.h"
 
@@ -112,65 +113,108 @@ Json device_json(const FoundDevice& device) {
     return j;
 }
 
-std::string devices_json(const std::vector<FoundDevice>& devices) {
-    Json list = Json::array();
-    for (const FoundDevice& d : devices) list.push_back(device_json(d));
-    Json j;
-    j["devices"] = list;
-    return j.dump(2) + "\n";
+namespace {
+
+DeviceSource FromVector(const std::vector<FoundDevice>& devices) {
+    return [&devices](std::size_t index, FoundDevice* device) {
+        if (index >= devices.size()) return false;
+        *device = devices[index];
+        return true;
+    };
 }
 
-std::string devices_csv(const std::vector<FoundDevice>& devices) {
-    std::vector<FieldValue> header = record_fields(DeviceRecord{});
-    std::string out = "kind";
-    for (const FieldValue& f : header) out += std::string(",") + f.name;
-    out += "\n";
-    for (const FoundDevice& d : devices) {
-        std::vector<std::string> cells(header.size());
-        if (d.kind == 'M') {
-            std::vector<FieldValue> fields = record_fields(d.text);
-            for (size_t i = 0; i < fields.size(); ++i) cells[i] = fields[i].text;
-        } else {
-            for (const FieldValue& f : broadcast_fields(d.broadcast)) {
-                std::string name = f.name == std::string("dns") ? "fdns" : f.name;
-                for (size_t i = 0; i < header.size(); ++i)
-                    if (name == header[i].name) cells[i] = f.text;
-            }
+template <typename Writer>
+std::string Written(const std::vector<FoundDevice>& devices, Writer writer) {
+    std::ostringstream out;
+    writer(out, FromVector(devices));
+    return out.str();
+}
+
+// The CSV cells of one camera, in the header's columns.
+std::vector<std::string> csv_cells(const FoundDevice& d, const std::vector<FieldValue>& header) {
+    std::vector<std::string> cells(header.size());
+    if (d.kind == 'M') {
+        std::vector<FieldValue> fields = record_fields(d.text);
+        for (size_t i = 0; i < fields.size(); ++i) cells[i] = fields[i].text;
+    } else {
+        for (const FieldValue& f : broadcast_fields(d.broadcast)) {
+            std::string name = f.name == std::string("dns") ? "fdns" : f.name;
+            for (size_t i = 0; i < header.size(); ++i)
+                if (name == header[i].name) cells[i] = f.text;
         }
-        out += std::string(1, d.kind);
-        for (const std::string& c : cells) out += "," + csv_cell(c);
-        out += "\n";
     }
-    return out;
+    return cells;
 }
 
-std::string devices_table(const std::vector<FoundDevice>& devices) {
+std::vector<std::string> table_row(std::size_t number, const FoundDevice& d) {
+    std::vector<std::string> row = {std::to_string(number), std::string(1, d.kind)};
+    if (d.kind == 'M') {
+        const DeviceRecord& r = d.text;
+        row.push_back(field_text(r.device_name));
+        row.push_back(field_text(r.ip));
+        row.push_back(field_text(r.mac));
+        row.push_back(field_text(r.http_port));
+        row.push_back(r.dhcp > 0 ? "on" : "off");
+        row.push_back(field_text(r.device_id));
+    } else {
+        const BroadcastRecord& r = d.broadcast;
+        row.push_back(field_text(r.device_name));
+        row.push_back(field_text(r.ip));
+        row.push_back(rules::BroadcastCameraId(r));
+        row.push_back(std::to_string(broadcast_http_port(r)));
+        row.push_back(r.address_mode != 0 ? "on" : "off");
+        row.push_back("");
+    }
+    for (size_t c = 2; c < row.size(); ++c) row[c] = or_dash(printable(to_utf8(row[c])));
+    return row;
+}
+
+}  // namespace
+
+void write_devices_json(std::ostream& out, const DeviceSource& source) {
+    // The layout of a whole document dumped with an indent of 2, written one
+    // camera at a time.
+    out << "{\n  \"devices\": [";
+    FoundDevice device;
+    std::size_t index = 0;
+    for (; source(index, &device); ++index) {
+        std::string item = device_json(device).dump(2);
+        std::string indented = "    ";
+        for (char c : item) {
+            indented += c;
+            if (c == '\n') indented += "    ";
+        }
+        out << (index ? ",\n" : "\n") << indented;
+    }
+    out << (index ? "\n  ]\n}\n" : "]\n}\n");
+}
+
+void write_devices_csv(std::ostream& out, const DeviceSource& source) {
+    const std::vector<FieldValue> header = record_fields(DeviceRecord{});
+    out << "kind";
+    for (const FieldValue& f : header) out << ',' << f.name;
+    out << '\n';
+    FoundDevice device;
+    for (std::size_t index = 0; source(index, &device); ++index) {
+        out << device.kind;
+        for (const std::string& c : csv_cells(device, header)) out << ',' << csv_cell(c);
+        out << '\n';
+    }
+}
+
+void write_devices_table(std::ostream& out, const DeviceSource& source) {
     std::vector<std::vector<std::string>> rows = {{"No.", "Kind", "Name", "IP", "MAC", "Port", "DHCP", "Device ID"}};
-    for (size_t i = 0; i < devices.size(); ++i) {
-        const FoundDevice& d = devices[i];
-        std::vector<std::string> row = {std::to_string(i + 1), std::string(1, d.kind)};
-        if (d.kind == 'M') {
-            const DeviceRecord& r = d.text;
-            row.push_back(field_text(r.device_name));
-            row.push_back(field_text(r.ip));
-            row.push_back(field_text(r.mac));
-            row.push_back(field_text(r.http_port));
-            row.push_back(r.dhcp > 0 ? "on" : "off");
-            row.push_back(field_text(r.device_id));
-        } else {
-            const BroadcastRecord& r = d.broadcast;
-            row.push_back(field_text(r.device_name));
-            row.push_back(field_text(r.ip));
-            row.push_back(rules::BroadcastCameraId(r));
-            row.push_back(std::to_string(broadcast_http_port(r)));
-            row.push_back(r.address_mode != 0 ? "on" : "off");
-            row.push_back("");
-        }
-        for (size_t c = 2; c < row.size(); ++c) row[c] = or_dash(printable(to_utf8(row[c])));
-        rows.push_back(row);
-    }
-    return aligned(rows) + std::to_string(devices.size()) + (devices.size() == 1 ? " device\n" : " devices\n");
+    FoundDevice device;
+    for (std::size_t index = 0; source(index, &device); ++index) rows.push_back(table_row(index + 1, device));
+    const std::size_t count = rows.size() - 1;
+    out << aligned(rows) << count << (count == 1 ? " device\n" : " devices\n");
 }
+
+std::string devices_json(const std::vector<FoundDevice>& devices) { return Written(devices, write_devices_json); }
+
+std::string devices_csv(const std::vector<FoundDevice>& devices) { return Written(devices, write_devices_csv); }
+
+std::string devices_table(const std::vector<FoundDevice>& devices) { return Written(devices, write_devices_table); }
 
 Json adapters_json_value(const std::vector<AdapterInfo>& adapters) {
     Json list = Json::array();

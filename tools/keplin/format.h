@@ -3,6 +3,9 @@
 // are not are read as GBK).
 #pragma once
 
+#include <cstddef>
+#include <functional>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -19,6 +22,17 @@ using Json = nlohmann::ordered_json;
 // {"kind":"L","ip","mask","gateway","dns","http_port","device_name",
 //  "software_version","web_version","dhcp"}.
 Json device_json(const FoundDevice& device);
+// The cameras to print, handed out one at a time so that a long list is never
+// copied whole: false when there is no entry `index`.
+using DeviceSource = std::function<bool(std::size_t index, FoundDevice* device)>;
+
+// The writers print as they go; the functions returning text below give the
+// same bytes for a list in memory.
+void write_devices_json(std::ostream& out, const DeviceSource& source);
+void write_devices_csv(std::ostream& out, const DeviceSource& source);
+// The table keeps one short row per camera to align its columns.
+void write_devices_table(std::ostream& out, const DeviceSource& source);
+
 // {"devices":[...]} followed by a newline.
 std::string devices_json(const std::vector<FoundDevice>& devices);
 // A header line "kind,<the 23 field names>" and one line per camera (RFC 4180

@@ -223,10 +223,17 @@ int run_search(const SearchCommand& command, std::ostream& out, std::ostream& er
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(command.wait_ms));
     session.Finder().Stop();
-    std::vector<FoundDevice> devices = session.Devices();
-    if (command.format == "json") out << devices_json(devices);
-    else if (command.format == "csv") out << devices_csv(devices);
-    else out << devices_table(devices);
+    const DeviceCollector& found = session.Collector();
+    if (found.Overflowed()) {
+        err << "keplin: more than " << found.Capacity() << " answers; the first " << found.Capacity()
+            << " are listed\n";
+    }
+    const DeviceSource source = [&found](std::size_t index, FoundDevice* device) {
+        return found.Get(static_cast<int>(index), device);
+    };
+    if (command.format == "json") write_devices_json(out, source);
+    else if (command.format == "csv") write_devices_csv(out, source);
+    else write_devices_table(out, source);
     return kExitOk;
 }
 

@@ -63,6 +63,7 @@ public:
     // line for every protocol that could not search.
     bool Search(Protocol protocol, std::vector<std::string>& warnings);
     std::vector<FoundDevice> Devices() const { return m_collector.Snapshot(); }
+    const DeviceCollector& Collector() const { return m_collector; }
 
     // The first address of every adapter, as handed to the finder.
     const std::vector<std::string>& LocalAddresses() const { return m_localAddresses; }
