@@ -41,33 +41,56 @@ void receive_loop(DiscoveryContext* context) {
             continue;
         }
         std::atomic<QueuedMessage*>& slot = context->queue[context->queue_write];
-        if (slot.load(std::memory_order_acquire) == nullptr) {
-            auto* message = new (std::nothrow) QueuedMessage;
-            if (message != nullptr) {  // memory exhausted: the datagram is lost
-                memcpy(message->text, buffer, static_cast<size_t>(length));
-                message->length = length;
-                message->ready = 1;
-                slot.store(message, std::memory_order_release);
+        if (slot.load(std::memory_order_acquire) != nullptr) {
+            // The queue is full: have the dispatch thread drain it now, and
+            // wait for the slot. Datagrams arriving meanwhile wait in the
+            // socket's receive buffer, so none is lost to the queue.
+            std::unique_lock<std::mutex> hold(context->wake_lock);
+            context->drain_now = true;
+            context->wake.notify_all();
+            context->space.wait(hold, [context, &slot] {
+                return context->stop.load() || slot.load(std::memory_order_acquire) == nullptr;
+            });
+            if (context->stop.load()) {
+                break;
             }
         }
-        // A datagram that finds its slot still occupied is lost.
+        auto* message = new (std::nothrow) QueuedMessage;
+        if (message == nullptr) {
+            continue;  // memory exhausted: the datagram is lost
+        }
+        memcpy(message->text, buffer, static_cast<size_t>(length));
+        message->length = length;
+        message->ready = 1;
+        slot.store(message, std::memory_order_release);
         context->queue_write = (context->queue_write + 1) % QUEUE_SLOTS;
     }
 }
 
 void dispatch_loop(DiscoveryContext* context) {
     while (!context->stop.load()) {
-        for (std::atomic<QueuedMessage*>& slot : context->queue) {
+        // In the order of arrival: the receive thread fills the slots in ring
+        // order and publishes each one complete.
+        bool freed = false;
+        for (int taken = 0; taken < QUEUE_SLOTS && !context->stop.load(); ++taken) {
+            std::atomic<QueuedMessage*>& slot = context->queue[context->queue_read];
             QueuedMessage* message = slot.load(std::memory_order_acquire);
-            if (message == nullptr || message->ready != 1) {
-                continue;
+            if (message == nullptr) {
+                break;
             }
             dispatch_message(context, message->text, message->length);
             delete message;
             slot.store(nullptr, std::memory_order_release);
+            context->queue_read = (context->queue_read + 1) % QUEUE_SLOTS;
+            freed = true;
         }
         std::unique_lock<std::mutex> hold(context->wake_lock);
-        context->wake.wait_for(hold, kDispatchPeriod, [context] { return context->stop.load(); });
+        if (freed) {
+            context->space.notify_all();
+        }
+        context->wake.wait_for(hold, kDispatchPeriod,
+                               [context] { return context->stop.load() || context->drain_now; });
+        context->drain_now = false;
     }
 }
 
@@ -93,6 +116,13 @@ void make_send_sockets(DiscoveryContext* context, const std::vector<std::string>
         const unsigned char loop = 0;
         setsockopt(s, IPPROTO_IP, IP_MULTICAST_LOOP, &loop, sizeof loop);
         context->send_sockets[filled++] = s;
+        // The answers come back to the group through this adapter: the
+        // receive socket must be a member there too, not only on the adapter
+        // the system picked when it was opened. Not fatal.
+        if (join_multicast_group(context->receive_socket, context->group, address.s_addr) < 0 &&
+            errno != EADDRINUSE) {
+            printf(" 4 IP_ADD_MEMBERSHIP\n");
+        }
     }
     context->send_sockets_made = true;
 }
@@ -222,6 +252,7 @@ int32_t discovery_close(DiscoveryContext* context) {
     {
         std::lock_guard<std::mutex> hold(context->wake_lock);
         context->wake.notify_all();
+        context->space.notify_all();
     }
     // Shut the receive socket down to wake the receive, and close it only once
     // the thread has ended, so that its number cannot be reused under it.

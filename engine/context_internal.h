@@ -25,6 +25,7 @@ struct DiscoveryContext {
     bool send_sockets_made = false;
     uint32_t sequence = 0;  // caller's thread only
     int32_t queue_write = 0; // receive thread only
+    int32_t queue_read = 0;  // dispatch thread only
     int send_sockets[MAX_LOCAL_ADDRESSES];
 
     // Handlers are registered on the caller's thread while the dispatch thread
@@ -47,9 +48,13 @@ struct DiscoveryContext {
     uint32_t pending[PENDING_SLOTS] = {};
     int32_t pending_write = 0;
 
-    // Lets close wake the dispatch thread from its 100 ms sleep.
+    // Lets close, or a receive thread that found the queue full, wake the
+    // dispatch thread from its 100 ms sleep; `space` wakes a receive thread
+    // waiting for its slot. Both wait on wake_lock.
     std::mutex wake_lock;
     std::condition_variable wake;
+    std::condition_variable space;
+    bool drain_now = false;  // under wake_lock
 };
 
 // Classifies one accepted message and hands it to the matching handler: a

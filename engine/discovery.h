@@ -166,8 +166,10 @@ std::vector<std::string> discovery_local_addresses();
 // A UDP socket with address reuse, bound to `address` (network byte order) and
 // `port`; -1 on failure (after printing the step that failed).
 int open_udp_socket(uint32_t address, uint16_t port);
-// Joins `group` on the interface the system chooses. Negative on failure.
-int join_multicast_group(int socket, const char* group);
+// Joins `group` on the interface the system chooses, or on the adapter with
+// `interface_address` (network byte order) when it is not INADDR_ANY.
+// Negative on failure.
+int join_multicast_group(int socket, const char* group, uint32_t interface_address = 0);
 // The receive socket of a context: bound to any address on `port`, joined to
 // `group`, multicast loopback off, a receive buffer large enough for a burst of
 // replies. -1 on failure.

@@ -23,6 +23,8 @@ void enlarge_receive_buffer(int socket) {
     }
 }
 
+constexpr int kMaxSendWaitS = 600;
+
 }  // namespace
 
 int open_udp_socket(uint32_t address, uint16_t port) {
@@ -49,12 +51,12 @@ int open_udp_socket(uint32_t address, uint16_t port) {
     return s;
 }
 
-int join_multicast_group(int socket, const char* group) {
+int join_multicast_group(int socket, const char* group, uint32_t interface_address) {
     ip_mreq request{};
     if (inet_pton(AF_INET, group, &request.imr_multiaddr) != 1) {
         return -1;
     }
-    request.imr_interface.s_addr = htonl(INADDR_ANY);
+    request.imr_interface.s_addr = interface_address;
     return setsockopt(socket, IPPROTO_IP, IP_ADD_MEMBERSHIP, &request, sizeof request);
 }
 
@@ -82,13 +84,16 @@ int send_with_timeout(int socket, int timeout_s, const void* data, size_t length
     if (socket < 0 || data == nullptr || length == 0 || destination == nullptr) {
         return -1;
     }
+    // A negative wait would block for ever, a huge one overflow: both are
+    // brought into 0 .. 10 minutes.
+    const int wait_ms = timeout_s < 0 ? 0 : timeout_s > kMaxSendWaitS ? kMaxSendWaitS * 1000 : timeout_s * 1000;
     const auto* bytes = static_cast<const char*>(data);
     size_t sent = 0;
     while (sent < length) {
         pollfd writable{socket, POLLOUT, 0};
         int ready;
         do {
-            ready = poll(&writable, 1, timeout_s * 1000);
+            ready = poll(&writable, 1, wait_ms);
         } while (ready < 0 && errno == EINTR);
         if (ready <= 0 || (writable.revents & POLLOUT) == 0) {
             return -1;

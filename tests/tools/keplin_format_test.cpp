@@ -106,6 +106,19 @@ TEST(KeplinFormat, StreamedOutputOfAFullListStaysValid) {
     EXPECT_NE(table.str().find("3 devices\n"), std::string::npos);
 }
 
+TEST(KeplinFormat, CsvCellsThatLookLikeFormulasStayText) {
+    FoundDevice d = text_camera();
+    copy_text_field(d.text.device_name, sizeof d.text.device_name, "=HYPERLINK(\"http://x\",\"y\")");
+    copy_text_field(d.text.device_model, sizeof d.text.device_model, "+1");
+    copy_text_field(d.text.c_product, sizeof d.text.c_product, "@SUM(A1)");
+    copy_text_field(d.text.device_type, sizeof d.text.device_type, "-2");
+    const std::string csv = devices_csv({d});
+    EXPECT_NE(csv.find(",'+1,"), std::string::npos) << csv;
+    EXPECT_NE(csv.find(",\"'=HYPERLINK(\"\"http://x\"\",\"\"y\"\")\","), std::string::npos) << csv;
+    EXPECT_NE(csv.find(",'@SUM(A1),'-2\n"), std::string::npos) << csv;
+    EXPECT_NE(csv.find(",8080,"), std::string::npos);  // ordinary cells unchanged
+}
+
 TEST(KeplinFormat, CsvQuotesAndPlacesBroadcastColumns) {
     std::istringstream csv(devices_csv({text_camera(), broadcast_camera()}));
     std::string header, first, second;

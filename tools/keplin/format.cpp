@@ -68,7 +68,10 @@ std::vector<FieldValue> broadcast_fields(const BroadcastRecord& r) {
     };
 }
 
-std::string csv_cell(const std::string& text) {
+std::string csv_cell(const std::string& raw) {
+    // A spreadsheet runs a cell that begins like a formula; a camera's name is
+    // not ours to run. The apostrophe keeps it text.
+    const std::string text = !raw.empty() && std::string("=+-@").find(raw[0]) != std::string::npos ? "'" + raw : raw;
     if (text.find_first_of(",\"\r\n") == std::string::npos) return text;
     std::string out = "\"";
     for (char c : text) {
