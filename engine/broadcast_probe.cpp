@@ -4,6 +4,7 @@
 
 #include <arpa/inet.h>
 #include <sys/socket.h>
+#include <netinet/in.h>
 #include <sys/time.h>
 #include <unistd.h>
 
@@ -12,7 +13,9 @@
 #include <cstring>
 #include <mutex>
 #include <system_error>
+#include <string>
 #include <thread>
+#include <vector>
 
 namespace {
 
@@ -38,6 +41,50 @@ int open_probe_socket() {
         setsockopt(s, SOL_SOCKET, SO_RCVBUF, &kReceiveBufferBytes, sizeof kReceiveBufferBytes);
     }
     return s;
+}
+
+// Sends `data` to `destination` once through every local adapter, each
+// datagram with that adapter's address as its source: a limited broadcast
+// otherwise leaves only by the default route, and cameras behind a second
+// adapter would never hear it. All from one socket, so that the answers to
+// every copy reach it. True when at least one copy went out. Without any
+// known adapter address, or to a single address, the system chooses the way.
+bool send_through_every_adapter(int s, const void* data, size_t length, const sockaddr_in& destination) {
+    const std::vector<std::string> addresses = destination.sin_addr.s_addr == htonl(INADDR_BROADCAST)
+                                                   ? discovery_local_addresses()
+                                                   : std::vector<std::string>();
+    bool sent = false;
+    bool tried = false;
+    for (const std::string& text : addresses) {
+        in_addr source{};
+        if (inet_pton(AF_INET, text.c_str(), &source) != 1 || source.s_addr == htonl(INADDR_ANY)) {
+            continue;
+        }
+        tried = true;
+        iovec part{const_cast<void*>(data), length};
+        alignas(cmsghdr) char control[CMSG_SPACE(sizeof(in_pktinfo))] = {};
+        msghdr message{};
+        message.msg_name = const_cast<sockaddr_in*>(&destination);
+        message.msg_namelen = sizeof destination;
+        message.msg_iov = &part;
+        message.msg_iovlen = 1;
+        message.msg_control = control;
+        message.msg_controllen = sizeof control;
+        cmsghdr* header = CMSG_FIRSTHDR(&message);
+        header->cmsg_level = IPPROTO_IP;
+        header->cmsg_type = IP_PKTINFO;
+        header->cmsg_len = CMSG_LEN(sizeof(in_pktinfo));
+        in_pktinfo info{};
+        info.ipi_spec_dst = source;
+        memcpy(CMSG_DATA(header), &info, sizeof info);
+        // Not fatal: an adapter that cannot send leaves the others.
+        sent = sendmsg(s, &message, MSG_NOSIGNAL) == static_cast<ssize_t>(length) || sent;
+    }
+    if (!tried) {
+        sent = sendto(s, data, length, MSG_NOSIGNAL, reinterpret_cast<const sockaddr*>(&destination),
+                      sizeof destination) == static_cast<ssize_t>(length);
+    }
+    return sent;
 }
 
 uint32_t read_le32(const uint8_t* p) {
@@ -127,8 +174,7 @@ int CBroadcastProbe::Search() {
         return 0;
     }
     static const uint8_t kRequest[4] = {0x44, 0x48, 0x01, 0x01};
-    if (sendto(s, kRequest, sizeof kRequest, MSG_NOSIGNAL, reinterpret_cast<const sockaddr*>(&destination),
-               sizeof destination) != static_cast<ssize_t>(sizeof kRequest)) {
+    if (!send_through_every_adapter(s, kRequest, sizeof kRequest, destination)) {
         close(s);
         return 0;
     }
@@ -261,8 +307,7 @@ int CBroadcastProbe::SetDevice(const BroadcastRecord& record, BroadcastResultFil
         return 0;
     }
     int result = 0;
-    if (sendto(s, &request, sizeof request, MSG_NOSIGNAL, reinterpret_cast<const sockaddr*>(&destination),
-               sizeof destination) == static_cast<ssize_t>(sizeof request)) {
+    if (send_through_every_adapter(s, &request, sizeof request, destination)) {
         // Non-final answers are skipped, but never past one receive time-out in
         // all: a camera repeating them must not hang the caller.
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(kReceiveTimeout.tv_sec);

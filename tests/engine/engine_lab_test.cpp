@@ -11,6 +11,7 @@
 #include <unistd.h>
 #include <thread>
 #include <map>
+#include <set>
 #include <mutex>
 
 using keplin::lab::CamSim;
@@ -257,6 +258,23 @@ TEST_F(LabSearch, TheFinderSearchesBothProtocols) {
         std::lock_guard<std::mutex> hold(both.lock);
         return !both.records.empty();
     }, 3s));
+    // The broadcast request, and a set request, leave through each adapter
+    // with that adapter's address as source.
+    BroadcastRecord yard;
+    {
+        std::lock_guard<std::mutex> hold(both.lock);
+        yard = both.records[0];
+    }
+    finder.SetBroadcastDevice(yard);
+    std::set<std::string> search_sources, set_sources;
+    for (const auto& datagram : broadcast.received()) {
+        const std::string source = datagram.from.substr(0, datagram.from.find(':'));
+        if (datagram.bytes == std::string("DH\x01\x01", 4)) search_sources.insert(source);
+        if (datagram.bytes.size() == BROADCAST_RECORD_SIZE && datagram.bytes[2] == 0x02) set_sources.insert(source);
+    }
+    const std::set<std::string> pc(lab_->pcAddresses.begin(), lab_->pcAddresses.end());
+    EXPECT_EQ(search_sources, pc);
+    EXPECT_EQ(set_sources, pc);
     finder.Stop();
     std::lock_guard<std::mutex> hold(both.lock);
     EXPECT_STREQ(both.records[0].ip, "10.213.0.50");
