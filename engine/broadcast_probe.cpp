@@ -194,6 +194,7 @@ int CBroadcastProbe::Search() {
     }
     m_state->current_socket = s;
     m_state->running = true;
+    m_state->stopping = false;  // a stop asked from the callback ended the old thread only
     try {
         m_state->thread = std::thread(&CBroadcastProbe::ReceiveLoop, this);
     } catch (const std::system_error&) {
@@ -312,7 +313,16 @@ int CBroadcastProbe::SetDevice(const BroadcastRecord& record, BroadcastResultFil
         // all: a camera repeating them must not hang the caller.
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(kReceiveTimeout.tv_sec);
         uint8_t buffer[kDatagramBuffer];
-        while (std::chrono::steady_clock::now() < deadline) {
+        for (;;) {
+            // Each receive waits only for what is left of the deadline.
+            const auto left = std::chrono::duration_cast<std::chrono::microseconds>(
+                deadline - std::chrono::steady_clock::now());
+            if (left.count() <= 0) {
+                break;
+            }
+            const timeval wait{static_cast<time_t>(left.count() / 1000000),
+                               static_cast<suseconds_t>(left.count() % 1000000)};
+            setsockopt(s, SOL_SOCKET, SO_RCVTIMEO, &wait, sizeof wait);
             const ssize_t received = recv(s, buffer, sizeof buffer, 0);
             if (received < static_cast<ssize_t>(BROADCAST_RESULT_SIZE)) {
                 break;  // time-out, or a result too short to hold a code

@@ -230,6 +230,10 @@ int32_t discovery_open(const char* group, uint16_t port, int32_t send_timeout_s,
     return DISC_OK;
 }
 
+bool discovery_on_dispatch_thread(const DiscoveryContext* context) {
+    return context != nullptr && std::this_thread::get_id() == context->dispatch_thread.get_id();
+}
+
 int32_t discovery_close(DiscoveryContext* context) {
     if (context == nullptr) {
         return DISC_E_INVALID;

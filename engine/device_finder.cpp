@@ -32,12 +32,16 @@ int CDeviceFinder::Start(DeviceHandler device_handler, ResultHandler result_hand
     return discovery_set_result_handler(m_context, m_resultHandler, m_handlerData) == DISC_OK ? 0 : -1;
 }
 
-void CDeviceFinder::Stop() {
+int CDeviceFinder::Stop() {
     if (m_context != nullptr) {
+        if (discovery_on_dispatch_thread(m_context)) {
+            return -1;  // refused: the context and its threads stay as they are
+        }
         discovery_close(m_context);
         m_context = nullptr;
     }
     m_probe.StopReceiving();
+    return 0;
 }
 
 int CDeviceFinder::Search(char kind) {

@@ -191,6 +191,10 @@ int32_t discovery_open(const char* group, uint16_t port, int32_t send_timeout_s,
 // Closes the sockets, stops and joins both threads, drops the queue and the
 // pending commands, and frees the context. Must not be called from a handler.
 int32_t discovery_close(DiscoveryContext* context);
+
+// True when called on `context`'s dispatch thread, that is from one of its
+// handlers.
+bool discovery_on_dispatch_thread(const DiscoveryContext* context);
 // Registers the handler of found cameras; only the first registration counts.
 int32_t discovery_set_device_handler(DiscoveryContext* context, DeviceHandler handler, void* data);
 // Registers the handler of command results; only the first registration counts.
@@ -309,8 +313,10 @@ public:
     // registers the handlers and hands over the local addresses. 0 or -1.
     int Start(DeviceHandler device_handler, ResultHandler result_handler, void* data,
               const char (*addresses)[LOCAL_ADDRESS_ENTRY], int count);
-    // Closes the context, then stops the broadcast receive thread.
-    void Stop();
+    // Closes the context, then stops the broadcast receive thread. 0; -1,
+    // doing nothing, when called from one of the context's handlers (on its
+    // dispatch thread closing would wait for the very thread that runs it).
+    int Stop();
     // 'M': text-protocol search; 'L': broadcast search; else nothing. Returns 0.
     int Search(char kind);
     // netconf / httpport commands: -1 when no context is open, else the

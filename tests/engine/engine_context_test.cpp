@@ -262,6 +262,37 @@ TEST(Finder, FallsBackToTheSecondPortWhenTheFirstIsTaken) {
     close(holder);
 }
 
+// A handler that stops its own finder is refused, and everything goes on.
+TEST(Finder, StopFromAHandlerIsRefusedAndForgetsNothing) {
+    if (!keplin::test::in_empty_namespace()) {
+        GTEST_SKIP() << "needs an empty network namespace (run it through ctest)";
+    }
+    struct Stopper {
+        CDeviceFinder finder;
+        std::atomic<int> calls{0};
+        std::atomic<int> stop_result{1};
+    } stopper;
+    const DeviceHandler stop_in_handler = [](DiscoveryContext*, const char*, const DeviceRecord*, void* data) {
+        auto* s = static_cast<Stopper*>(data);
+        s->stop_result = s->finder.Stop();
+        ++s->calls;
+        return 0;
+    };
+    char entries[1][LOCAL_ADDRESS_ENTRY] = {"127.0.0.1"};
+    ASSERT_EQ(stopper.finder.Start(stop_in_handler, on_result, &stopper, entries, 1), 0);
+    const uint16_t port = discovery_port(stopper.finder.Context());
+    FakePeer camera;
+    camera.send_to(port, reply(discovery_client_id(stopper.finder.Context()), std::string(32, 'p')));
+    ASSERT_TRUE(eventually([&] { return stopper.calls == 1; }));
+    EXPECT_EQ(stopper.stop_result, -1);
+    ASSERT_NE(stopper.finder.Context(), nullptr);
+    // Still receiving and dispatching.
+    camera.send_to(port, reply(discovery_client_id(stopper.finder.Context()), std::string(32, 'q')));
+    EXPECT_TRUE(eventually([&] { return stopper.calls == 2; }));
+    EXPECT_EQ(stopper.finder.Stop(), 0);
+    EXPECT_EQ(stopper.finder.Context(), nullptr);
+}
+
 TEST(Finder, CallsWithoutAnOpenContext) {
     if (!keplin::test::in_empty_namespace()) {
         GTEST_SKIP() << "needs an empty network namespace (run it through ctest)";
