@@ -3,7 +3,7 @@
 #   1. the normal build (warnings as errors) and its tests, lab tests included;
 #   2. the same under AddressSanitizer + UndefinedBehaviorSanitizer;
 #   3. the engine and its tests under ThreadSanitizer;
-#   4. the receive-path fuzzer (clang, libFuzzer) for a bounded time.
+#   4. the fuzzers (clang, libFuzzer), sharing one bounded time.
 # Tests that send packets run only inside an isolated lab network; every other
 # test runs in an empty network namespace. See tests/lab/README.md.
 set -euo pipefail
@@ -11,7 +11,7 @@ cd "$(dirname "$0")"
 scripts/install-deps.sh
 
 jobs=$(nproc)
-fuzz_seconds=${KEPLIN_FUZZ_SECONDS:-60}
+fuzz_seconds=${KEPLIN_FUZZ_SECONDS:-120}
 passed=0
 failed=0
 failures=()
@@ -54,19 +54,35 @@ echo "== ThreadSanitizer (engine) =="
 configure_and_build build-tsan -DKEPLIN_SANITIZE=thread -DKEPLIN_ENGINE_ONLY=ON -DKEPLIN_BENCH=OFF
 TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 run_ctest tsan build-tsan
 
-echo "== Fuzzing the receive path (${fuzz_seconds}s) =="
+echo "== Fuzzing (${fuzz_seconds}s shared by every target) =="
 cmake -S . -B build-fuzz -G Ninja -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
   -DKEPLIN_FUZZ=ON -DKEPLIN_ENGINE_ONLY=ON -DKEPLIN_BENCH=OFF >/dev/null
-cmake --build build-fuzz -j "$jobs" --target engine_receive_fuzzer
-corpus=$(mktemp -d)
-trap 'rm -rf "$corpus"' EXIT
-cp engine/fuzz/corpus/* "$corpus"/
-if tests/run-isolated.sh -- build-fuzz/kit/engine_receive_fuzzer -max_total_time="$fuzz_seconds" \
-     -dict=engine/fuzz/receive.dict -print_final_stats=1 "$corpus" >build-fuzz/fuzz.log 2>&1; then
-  passed=$((passed + 1)); echo "fuzzer: no crash in ${fuzz_seconds}s ($(grep -o 'Done [0-9]* runs' build-fuzz/fuzz.log))"
-else
-  failed=$((failed + 1)); failures+=("fuzzer: see build-fuzz/fuzz.log"); tail -40 build-fuzz/fuzz.log
-fi
+# target, seed folder (may be empty), dictionary (may be empty)
+fuzzers=(
+  "engine_receive_fuzzer engine/fuzz/corpus engine/fuzz/receive.dict"
+  "rules_broadcast_fuzzer - -"
+  "platform_profile_fuzzer resources -"
+  "keplin_format_fuzzer - -"
+)
+targets=()
+for f in "${fuzzers[@]}"; do targets+=("${f%% *}"); done
+cmake --build build-fuzz -j "$jobs" --target "${targets[@]}"
+corpus_root=$(mktemp -d)
+trap 'rm -rf "$corpus_root"' EXIT
+each=$((fuzz_seconds / ${#fuzzers[@]}))
+for f in "${fuzzers[@]}"; do
+  read -r target seeds dict <<<"$f"
+  corpus="$corpus_root/$target"
+  mkdir -p "$corpus"
+  if [ "$seeds" != "-" ]; then find "$seeds" -maxdepth 1 -type f -size -64k -exec cp {} "$corpus"/ \; ; fi
+  args=(-max_total_time="$each" -print_final_stats=1)
+  [ "$dict" != "-" ] && args+=(-dict="$dict")
+  if tests/run-isolated.sh -- "build-fuzz/kit/$target" "${args[@]}" "$corpus" >"build-fuzz/$target.log" 2>&1; then
+    passed=$((passed + 1)); echo "$target: no crash in ${each}s ($(grep -o 'Done [0-9]* runs' "build-fuzz/$target.log"))"
+  else
+    failed=$((failed + 1)); failures+=("$target: see build-fuzz/$target.log"); tail -40 "build-fuzz/$target.log"
+  fi
+done
 
 echo
 for f in "${failures[@]+"${failures[@]}"}"; do echo "FAILED $f"; done
