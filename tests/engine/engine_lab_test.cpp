@@ -84,6 +84,7 @@ protected:
         delete lab_;
     }
     void SetUp() override {
+        discovery_clear_local_addresses();
         ASSERT_EQ(discovery_open(DISCOVERY_GROUP, DISCOVERY_PORT, DISCOVERY_SEND_TIMEOUT_S, &context_), DISC_OK);
         discovery_set_device_handler(context_, on_device, &seen_);
         discovery_set_result_handler(context_, on_result, &seen_);
@@ -131,7 +132,6 @@ CamSim* LabSearch::camera_c_ = nullptr;
 
 }  // namespace
 
-// First in this program: the process-wide address table is still empty.
 TEST_F(LabSearch, WithoutLocalAddressesNothingIsSent) {
     const size_t before = searches_received(*camera_a_);
     EXPECT_EQ(discovery_search(context_), DISC_E_NOT_READY);
@@ -140,6 +140,7 @@ TEST_F(LabSearch, WithoutLocalAddressesNothingIsSent) {
 }
 
 TEST_F(LabSearch, FindsEveryCameraOncePerPcInterface) {
+    const size_t earlier = camera_c_->received().size();  // other tests' datagrams
     use_pc_addresses();
     ASSERT_EQ(discovery_search(context_), DISC_OK);
     // Each camera gets the search from both PC addresses and answers both;
@@ -157,7 +158,9 @@ TEST_F(LabSearch, FindsEveryCameraOncePerPcInterface) {
 
     // The request each camera got is byte-exact and came from each PC address.
     std::vector<std::string> sources;
-    for (const auto& datagram : camera_c_->received()) {
+    const auto datagrams = camera_c_->received();
+    for (size_t i = earlier; i < datagrams.size(); ++i) {
+        const auto& datagram = datagrams[i];
         if (datagram.bytes.rfind("SEARCH", 0) == 0) {
             sources.push_back(datagram.from.substr(0, datagram.from.find(':')));
             EXPECT_EQ(datagram.bytes, "SEARCH * HDS/1.0\r\nCSeq:1\r\nClient-ID:" +
@@ -266,13 +269,20 @@ TEST_F(LabSearch, TheFinderSearchesBothProtocols) {
         yard = both.records[0];
     }
     finder.SetBroadcastDevice(yard);
+    // The first copy's answer may end the wait before the simulator has
+    // logged the second copy.
     std::set<std::string> search_sources, set_sources;
-    for (const auto& datagram : broadcast.received()) {
-        const std::string source = datagram.from.substr(0, datagram.from.find(':'));
-        if (datagram.bytes == std::string("DH\x01\x01", 4)) search_sources.insert(source);
-        if (datagram.bytes.size() == BROADCAST_RECORD_SIZE && datagram.bytes[2] == 0x02) set_sources.insert(source);
-    }
     const std::set<std::string> pc(lab_->pcAddresses.begin(), lab_->pcAddresses.end());
+    waitFor([&] {
+        search_sources.clear();
+        set_sources.clear();
+        for (const auto& datagram : broadcast.received()) {
+            const std::string source = datagram.from.substr(0, datagram.from.find(':'));
+            if (datagram.bytes == std::string("DH\x01\x01", 4)) search_sources.insert(source);
+            if (datagram.bytes.size() == BROADCAST_RECORD_SIZE && datagram.bytes[2] == 0x02) set_sources.insert(source);
+        }
+        return search_sources == pc && set_sources == pc;
+    }, 3s);
     EXPECT_EQ(search_sources, pc);
     EXPECT_EQ(set_sources, pc);
     finder.Stop();
