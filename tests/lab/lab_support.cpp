@@ -96,7 +96,17 @@ std::optional<Lab> Lab::fromEnvironment() {
   lab.camNamespaces = splitList(*camNs);
   lab.camAddresses = splitList(*camAddrs);
   lab.netmask = *mask;
-  if (lab.pcAddresses.empty() || lab.camNamespaces.size() != lab.camAddresses.size())
+  lab.separateLans = env("KEPLIN_LAB_SEPARATE_LANS").value_or("0") == "1";
+  if (auto lans = env("KEPLIN_LAB_CAM_LANS")) {
+    for (const std::string& lan : splitList(*lans)) {
+      if (lan.empty() || lan.find_first_not_of("0123456789") != std::string::npos) return std::nullopt;
+      lab.camLans.push_back(std::stoul(lan));
+    }
+  } else {
+    lab.camLans.assign(lab.camNamespaces.size(), 0);
+  }
+  if (lab.pcAddresses.empty() || lab.camNamespaces.size() != lab.camAddresses.size() ||
+      lab.camLans.size() != lab.camNamespaces.size())
     return std::nullopt;
   return lab;
 }

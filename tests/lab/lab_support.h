@@ -25,6 +25,10 @@ struct Lab {
   std::vector<std::string> pcInterfaces;
   std::vector<std::string> camNamespaces;
   std::vector<std::string> camAddresses;  // same order as camNamespaces
+  // Each camera's LAN: the index of the PC interface on the same bridge (all
+  // 0 unless the lab was made with --separate-lans).
+  std::vector<size_t> camLans;
+  bool separateLans = false;
   std::string netmask;
 
   // nullopt when KEPLIN_LAB is not 1 or a variable is missing.

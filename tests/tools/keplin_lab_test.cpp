@@ -229,6 +229,18 @@ TEST_F(KeplinLab, SearchWithoutAnAdapterSaysSo) {
     EXPECT_EQ(r.out, "");
 }
 
+TEST_F(KeplinLab, SearchThroughAnAdapterWithoutAnAddressSaysSo) {
+    // An adapter that is up but has no IPv4 address is listed as 0.0.0.0;
+    // neither protocol's request finds a way out of it.
+    const std::string inner = "ip link set lo up && ip link add kn0 type bridge && ip link set kn0 up && exec \"$0\" \"$@\"";
+    for (const char* protocol : {"all", "text", "broadcast"}) {
+        Outcome r = run({"search", "--wait", "100", "--protocol", protocol}, {"unshare", "-n", "sh", "-c", inner});
+        EXPECT_EQ(r.status, 1) << protocol << ": " << r.err;
+        EXPECT_NE(r.err.find("no search request could be sent"), std::string::npos) << r.err;
+        EXPECT_EQ(r.out, "");
+    }
+}
+
 TEST_F(KeplinLab, TextCameraGetsNetconfThenHttpportForANewPort) {
     CamSim sim(lab, 0, {"--camera", "kind=text,id=" + kId1 + ",mac=00:1A:2B:3C:4D:5E,ip=10.213.0.50,"
                                     "mask=255.255.255.0,gateway=10.213.0.254,fdns=10.213.0.53,sdns=8.8.8.8,"

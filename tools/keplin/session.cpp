@@ -185,7 +185,9 @@ bool Session::Search(Protocol protocol, std::vector<std::string>& warnings) {
             warnings.push_back("no local IPv4 address: the text protocol cannot search");
         } else {
             m_finder.Search('M');
-            sent = true;
+            // The facade's Search answers 0 whatever happened; ask the engine.
+            if (discovery_search_sent(m_finder.Context()) > 0) sent = true;
+            else warnings.push_back("the text protocol's search request could not be sent through any adapter");
         }
     }
     if (includes(protocol, 'L')) {
