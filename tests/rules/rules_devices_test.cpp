@@ -122,18 +122,20 @@ TEST(SetResult, OnlyTheAddressedCameraAnswersWhenSeveralShareTheAddress) {
     EXPECT_FALSE(ResultFromCamera(request, result, 89));  // too short to carry the bytes
     EXPECT_FALSE(ResultFromCamera(request, nullptr, sizeof result));
 
-    FoundDevice a, b, c, text;
-    a.kind = b.kind = c.kind = KIND_BROADCAST;
-    a.broadcast = BroadcastRecordOf("192.168.1.168", 1);
-    b.broadcast = BroadcastRecordOf("192.168.1.168", 2);
-    c.broadcast = BroadcastRecordOf("192.168.1.20", 3);
-    text.text = TextRecord("00:00:00:00:00:09", "192.168.1.20");
-    const std::vector<FoundDevice> listed{a, b, c, text};
-    EXPECT_TRUE(SharesAddress(listed, 0));
-    EXPECT_TRUE(SharesAddress(listed, 1));
-    EXPECT_FALSE(SharesAddress(listed, 2));  // a text camera on the address does not answer set requests
-    EXPECT_FALSE(SharesAddress(listed, 3));
-    EXPECT_FALSE(SharesAddress(listed, 4));
+    DeviceList listed;
+    listed.AddBroadcast(Reply(BroadcastRecordOf("192.168.1.168", 1)).data());
+    listed.AddBroadcast(Reply(BroadcastRecordOf("192.168.1.168", 2)).data());
+    listed.AddBroadcast(Reply(BroadcastRecordOf("192.168.1.20", 3)).data());
+    listed.AddText(TextRecord("00:00:00:00:00:09", "192.168.1.20"));
+    EXPECT_TRUE(listed.SharesAddress(0));
+    EXPECT_TRUE(listed.SharesAddress(1));
+    EXPECT_FALSE(listed.SharesAddress(2));  // a text camera on the address does not answer set requests
+    EXPECT_FALSE(listed.SharesAddress(3));
+    EXPECT_FALSE(listed.SharesAddress(4));
+    // The address it has now counts, not the one it was listed with.
+    listed.Update(2, [](FoundDevice& d) { rules::CopyField(d.broadcast.ip, "192.168.1.168"); });
+    EXPECT_TRUE(listed.SharesAddress(0));
+    EXPECT_TRUE(listed.SharesAddress(2));
 }
 
 }  // namespace
