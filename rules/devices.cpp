@@ -58,7 +58,7 @@ std::string_view FoldedRecord(const std::string& packed) {
     return std::string_view(packed).substr(kKeyAt + static_cast<uint8_t>(packed[1]));
 }
 
-// Keys are at most 36 bytes (a kind, an IP field of 16 bytes, '/', and 17
+// Keys are at most 35 bytes (a kind, an IP field of 16 bytes, '/', and 17
 // characters of identifying bytes), so their length fits the one byte.
 std::string Pack(const FoundDevice& device, std::string_view key) {
     std::string packed;
