@@ -15,6 +15,9 @@ if [ "${KEPLIN_LAB:-}" != "1" ]; then
   echo
   echo "== the search window fills its list (virtual display, no network) =="
   tests/run-isolated.sh --xvfb -- "$build/bench/list_fill_bench" || true
+  echo
+  echo "== memory per listed camera (bench/memory.sh, a lab of its own) =="
+  bench/memory.sh || true
   exec tests/lab/with-lab.sh --cams 1 -- "$0"
 fi
 
