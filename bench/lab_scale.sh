@@ -43,7 +43,7 @@ kit=$build/kit
 cams_ns=${KEPLIN_LAB_CAM_NS%%,*}
 flood_ns=${KEPLIN_LAB_CAM_NS##*,}
 work=$(mktemp -d)
-trap 'kill $(jobs -p) 2>/dev/null; wait 2>/dev/null; rm -rf "$work"' EXIT
+trap 'kill $(jobs -p) 2>/dev/null || true; wait 2>/dev/null; rm -rf "$work"' EXIT
 
 # Starts PROGRAM ARGS... in namespace NS with its output in FILE and waits
 # until it prints "ready"; the pid is left in $started.

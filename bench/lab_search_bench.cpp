@@ -17,22 +17,22 @@
 #include <poll.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
-#include <time.h>
 #include <sys/wait.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <array>
 #include <atomic>
-#include <map>
-#include <thread>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <map>
 #include <mutex>
 #include <set>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -112,8 +112,7 @@ public:
         return true;
     }
     ~ArrivalSniffer() {
-        stop_ = true;
-        if (thread_.joinable()) thread_.join();
+        stop();
         if (fd_ >= 0) close(fd_);
     }
     // MAC -> wall clock of the kernel's arrival time; call after the thread stopped.
