@@ -74,9 +74,10 @@ TEST(FloodLab, EveryGenuineCameraIsListedAfterAHostileFlood) {
   } cleanup{dir};
 
   // The genuine cameras hold back their answers until the flood has passed,
-  // with room for a sender slower than its pace.
+  // even when a busy machine halves its pace. A trickle of hostile answers
+  // follows the flood, as on a network that never falls silent.
   const long burst_ms = kDatagrams * 1000 / kRate;
-  const long genuine_after_ms = burst_ms * 3 / 2 + 500;
+  const long genuine_after_ms = burst_ms * 2 + 1000;
   const long search_ms = genuine_after_ms + 1500;
   const std::string delay = std::to_string(genuine_after_ms);
   NamespaceProcess cameras(lab.camNamespaces[0],
@@ -91,14 +92,14 @@ TEST(FloodLab, EveryGenuineCameraIsListedAfterAHostileFlood) {
   NamespaceProcess flood(lab.camNamespaces[1],
                          {Lab::kitPath("keplin-flood"), "--text", std::to_string(kDatagrams - kBroadcastShare),
                           "--broadcast", std::to_string(kBroadcastShare), "--rate", std::to_string(kRate), "--seed",
-                          std::to_string(seed), "--wait-ms", "10000", "--report", report});
+                          std::to_string(seed), "--wait-ms", "10000", "--tail-ms", "60000", "--report", report});
 
   const long dropped_before = udpCounter("RcvbufErrors");
   ProgramOutput search =
       runProgram({Lab::kitPath("keplin"), "search", "--format", "json", "--wait", std::to_string(search_ms)});
   const long dropped = udpCounter("RcvbufErrors") - dropped_before;
 
-  ASSERT_TRUE(waitFor([&] { return !flood.running(); }, 10s)) << "the flood did not end";
+  ASSERT_TRUE(flood.running()) << "keplin-flood ended before the search did";
   const int flood_status = flood.stop();
   EXPECT_TRUE(WIFEXITED(flood_status) && WEXITSTATUS(flood_status) == 0) << "keplin-flood wait status " << flood_status;
   std::ifstream sent(report);

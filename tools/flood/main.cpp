@@ -114,12 +114,12 @@ bool awaitSearch(const std::vector<Socket>& sockets, bool need_text, bool need_b
 
 // Sends one datagram; waits for room when the socket's queue is full.
 bool sendOne(int fd, const std::string& bytes, const sockaddr_in& to, Tally& tally) {
-  for (int attempt = 0; attempt < 100 && !g_stop; ++attempt) {
+  for (int attempt = 0;; ++attempt) {
     if (sendto(fd, bytes.data(), bytes.size(), 0, reinterpret_cast<const sockaddr*>(&to), sizeof to) >= 0) {
       tally.bytes += bytes.size();
       return true;
     }
-    if (errno != EAGAIN && errno != ENOBUFS && errno != EINTR) break;
+    if ((errno != EAGAIN && errno != ENOBUFS && errno != EINTR) || attempt == 99 || g_stop) break;
     ++tally.retries;
     pollfd p{fd, POLLOUT, 0};
     poll(&p, 1, 10);
@@ -154,6 +154,7 @@ int main(int argc, char** argv) {
   std::vector<uint16_t> text_ports{8002, 12109};
   uint16_t broadcast_port = 8600;
   unsigned wait_ms = 30000;
+  unsigned tail_ms = 0;
   std::string report_path;
   app.add_option("--text", text_count, "Hostile text-protocol datagrams")->capture_default_str();
   app.add_option("--broadcast", broadcast_count, "Random broadcast-protocol replies")->capture_default_str();
@@ -165,11 +166,16 @@ int main(int argc, char** argv) {
   app.add_option("--broadcast-port", broadcast_port, "Port the broadcast search arrives on")
       ->capture_default_str();
   app.add_option("--wait-ms", wait_ms, "How long to wait for the search to start")->capture_default_str();
+  app.add_option("--tail-ms", tail_ms,
+                 "After the flood, one datagram of each protocol every 250 ms for this long")
+      ->capture_default_str();
   app.add_option("--report", report_path, "Also write the summary as one JSON line to this file");
   app.footer(R"(
 Prints "seed N", then "ready" once its sockets listen; waits for a text SEARCH
 (for its Client-ID and CSeq) and a broadcast search (for the probe's address),
-then sends the flood and prints what it sent. Text datagrams go to
+then sends the flood and prints what it sent. With --tail-ms the network
+does not fall silent after the flood: a trickle follows until the time is up
+or SIGTERM. Text datagrams go to
 239.255.255.250 on each --text-port in turn; broadcast ones to the probe.
 Exit 0 after the flood (or SIGTERM/SIGINT), 1 when no search came in time
 or a socket could not be opened, 2 on bad arguments.)");
@@ -237,6 +243,20 @@ or a socket could not be opened, 2 on bad arguments.)");
       flood::Datagram d = traffic.nextText();
       const auto& [fd, to] = text_targets[i % text_targets.size()];
       if (sendOne(fd, d.bytes, to, tally)) ++tally.text[static_cast<size_t>(d.kind)];
+    }
+  }
+  const Clock::time_point tail_end = Clock::now() + std::chrono::milliseconds(tail_ms);
+  while (!g_stop && Clock::now() + std::chrono::milliseconds(250) <= tail_end) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(250));
+    if (g_stop) break;
+    if (need_text) {
+      flood::Datagram d = traffic.nextText();
+      const auto& [fd, to] = text_targets.front();
+      if (sendOne(fd, d.bytes, to, tally)) ++tally.text[static_cast<size_t>(d.kind)];
+    }
+    if (need_broadcast) {
+      flood::Datagram d = traffic.nextBroadcast();
+      if (sendOne(broadcast_fd, d.bytes, *search.probe, tally)) ++tally.broadcast[static_cast<size_t>(d.kind)];
     }
   }
   tally.seconds = std::chrono::duration<double>(Clock::now() - start).count();
