@@ -7,6 +7,10 @@
 // through depends on the machine, not on the code.
 #include <gtest/gtest.h>
 
+#include <sys/wait.h>
+
+#include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>

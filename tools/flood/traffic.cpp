@@ -1,5 +1,6 @@
 #include "traffic.h"
 
+#include <algorithm>
 #include <utility>
 
 #include "broadcast_protocol.h"
