@@ -110,6 +110,10 @@ TEST(FloodLab, EveryGenuineCameraIsListedAfterAHostileFlood) {
   std::string sent_line;
   std::getline(sent, sent_line);
   std::printf("flood sent: %s\n", sent_line.c_str());
+  // A flood that missed the search would make this test pass for nothing.
+  const nlohmann::json sent_report = nlohmann::json::parse(sent_line, nullptr, false);
+  ASSERT_TRUE(sent_report.is_object() && sent_report.contains("sent")) << "keplin-flood wrote no report";
+  EXPECT_GE(sent_report["sent"].get<long>(), kDatagrams);
   EXPECT_TRUE(cameras.running()) << "the camera simulator ended during the flood";
 
   ASSERT_EQ(search.status, 0) << search.err;
