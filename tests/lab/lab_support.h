@@ -131,6 +131,17 @@ class UdpSocket {
   int fd_ = -1;
 };
 
+// What a program printed and how it ended.
+struct ProgramOutput {
+  int status = -1;  // exit status; -1 when it did not exit normally
+  std::string out;
+  std::string err;
+};
+
+// Runs argv (argv[0] looked up in PATH) to its end in this namespace and
+// collects both outputs; throws std::runtime_error when it cannot start.
+ProgramOutput runProgram(const std::vector<std::string>& argv);
+
 // A fresh folder under $TMPDIR (or /tmp); the caller removes it.
 std::string makeTempDir();
 
