@@ -48,21 +48,15 @@ constexpr const char* kDefaultLangFile = "lang_en.ini";
 constexpr const char* kTypeLibName = "KEPLINACTIVEX_ENLib";
 constexpr const char* kTypeLibId = "{344770EF-11B1-4881-8552-2A29ED121140}";
 constexpr const char* kTypeLibHelpString = "KeplinActiveX_en ActiveX Control module";
-constexpr const char* kHelpFile = "KeplinActiveX_en.hlp";
 constexpr const char* kDispatchName = "_DKeplinActiveX_en";
 constexpr const char* kDispatchIid = "{53624A98-CF52-4F5C-A33D-AA8B2D64E844}";
-constexpr const char* kDispatchHelpString = "Dispatch interface for KeplinActiveX_en Control";
 constexpr const char* kEventsName = "_DKeplinActiveX_enEvents";
 constexpr const char* kEventsIid = "{57F6F133-E834-4C27-9C5A-CB7B9E51FA97}";
-constexpr const char* kEventsHelpString = "Event interface for KeplinActiveX_en Control";
-constexpr const char* kCoclassName = "KeplinActiveX_en";
-constexpr const char* kCoclassHelpString = "KeplinActiveX_en Control";
 constexpr const char* kControlClsid = "{4CD1E4D7-7124-48A5-BDB3-240EDFD1969A}";
 constexpr const char* kControlProgId = "KEPLINACTIVEXEN.KeplinActiveXenCtrl.1";
 constexpr const char* kControlClassName = "CKeplinActiveX_enCtrl";
 constexpr const char* kPageClsid = "{5CFAF37F-7DF6-46CD-BCA0-C635D57A0C6E}";
 constexpr const char* kPageProgId = "KEPLINACTIVEXEN.KeplinActiveXenPropPage.1";
-constexpr const char* kPageClassName = "CKeplinActiveX_enPropPage";
 #else
 #define CKeplinOcxCtrl CKeplinActiveXCtrl
 #define CKeplinOcxPropPage CKeplinActiveXPropPage
@@ -74,21 +68,15 @@ constexpr const char* kDefaultLangFile = "lang_cn.ini";
 constexpr const char* kTypeLibName = "KEPLINACTIVEXLib";
 constexpr const char* kTypeLibId = "{FB9B15A9-CDBE-40B8-80C3-A6DE4EEEBE8F}";
 constexpr const char* kTypeLibHelpString = "KeplinActiveX ActiveX Control module";
-constexpr const char* kHelpFile = "KeplinActiveX.hlp";
 constexpr const char* kDispatchName = "_DKeplinActiveX";
 constexpr const char* kDispatchIid = "{7A1150BC-79C5-472B-B505-4EB0BEB3DC58}";
-constexpr const char* kDispatchHelpString = "Dispatch interface for KeplinActiveX Control";
 constexpr const char* kEventsName = "_DKeplinActiveXEvents";
 constexpr const char* kEventsIid = "{5E9CDB93-E024-4FC9-A4C9-8C1D3504E8C4}";
-constexpr const char* kEventsHelpString = "Event interface for KeplinActiveX Control";
-constexpr const char* kCoclassName = "KeplinActiveX";
-constexpr const char* kCoclassHelpString = "KeplinActiveX Control";
 constexpr const char* kControlClsid = "{5E885D2D-5D22-4C21-9D9E-2B98B142948E}";
 constexpr const char* kControlProgId = "KEPLINACTIVEX.KeplinActiveXCtrl.1";
 constexpr const char* kControlClassName = "CKeplinActiveXCtrl";
 constexpr const char* kPageClsid = "{3434346F-314F-4C50-9983-C482E9950E89}";
 constexpr const char* kPageProgId = "KEPLINACTIVEX.KeplinActiveXPropPage.1";
-constexpr const char* kPageClassName = "CKeplinActiveXPropPage";
 #endif
 
 // A string or bitmap of this module (found here before any other module).

@@ -172,7 +172,7 @@ HRESULT RegisterTypeLib(const TypeLibInfo& info, const std::string& module_path)
     const std::string key = "TypeLib\\" + libid + "\\" + version;
     RegistryTransaction transaction;
     LSTATUS result = transaction.status();
-    if (result == ERROR_SUCCESS) result = SetText(key, "", info.help_string);
+    if (result == ERROR_SUCCESS) result = SetText(key, "", info.help_string.empty() ? info.name : info.help_string);
     if (result == ERROR_SUCCESS) result = SetText(key + "\\FLAGS", "", std::to_string(info.flags));
     if (result == ERROR_SUCCESS) result = SetText(key + "\\" + Hex(info.lcid) + "\\linux", "", module_path);
     if (result == ERROR_SUCCESS) result = SetText(key + "\\HELPDIR", "", Folder(module_path));
