@@ -3,50 +3,23 @@
 // the real kit folder with a system directory and a store of the test's own.
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
 #include <unistd.h>
 
-#include <array>
-#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <string>
 
-#include "platform/registry.h"
+#include "support.h"
 #include "wizard/install_worker.h"
 
 namespace fs = std::filesystem;
 using namespace platform;
+using activex_test::Default;
+using activex_test::Result;
+using activex_test::Shell;
 
 namespace {
-
-struct Result {
-    int status;
-    std::string out;
-};
-
-// Runs a command line made only of our own paths, stdout and stderr together.
-Result Shell(const std::string& command) {
-    Result result{-1, ""};
-    std::FILE* pipe = popen((command + " 2>&1").c_str(), "r");
-    if (!pipe) return result;
-    std::array<char, 4096> buffer;
-    std::size_t n;
-    while ((n = std::fread(buffer.data(), 1, buffer.size(), pipe)) > 0) result.out.append(buffer.data(), n);
-    const int status = pclose(pipe);
-    result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return result;
-}
-
-std::string Default(const std::string& subkey) {
-    HKEY key = nullptr;
-    if (RegOpenKeyEx(HKEY_CLASSES_ROOT, subkey, KEY_READ, &key) != ERROR_SUCCESS) return "<no key>";
-    RegistryValue value;
-    const LSTATUS status = RegQueryValueEx(key, "", &value);
-    RegCloseKey(key);
-    return status == ERROR_SUCCESS ? value.text : "<no value>";
-}
 
 class Install : public ::testing::Test {
 protected:
@@ -87,8 +60,8 @@ TEST_F(Install, Regsvr32RegistersTheControlAndKeplinRegShowsItsProgId) {
     r = Shell(m_kit + "/regsvr32 -u -s " + module);
     EXPECT_EQ(r.status, 0) << r.out;
     EXPECT_EQ(r.out, "");
-    EXPECT_EQ(Default("KEPLINACTIVEX.KeplinActiveXCtrl.1\\CLSID"), "<no key>");
-    EXPECT_EQ(Default("TypeLib\\{FB9B15A9-CDBE-40B8-80C3-A6DE4EEEBE8F}\\1.0"), "<no key>");
+    EXPECT_EQ(Default("KEPLINACTIVEX.KeplinActiveXCtrl.1\\CLSID"), "<missing>");
+    EXPECT_EQ(Default("TypeLib\\{FB9B15A9-CDBE-40B8-80C3-A6DE4EEEBE8F}\\1.0"), "<missing>");
 }
 
 TEST_F(Install, TheInstallationPageLeavesAllFourControlsRegisteredInTheSystemDirectory) {

@@ -2,6 +2,7 @@
 // one process: what each registers, its class objects, the safety options,
 // persistence, SetLang and hosting in a container window.
 #include "../platform/wx_environment.h"
+#include "support.h"
 #include "platform/olecontainer.h"
 #include "platform/olecontrol.h"
 #include "platform/registry.h"
@@ -20,6 +21,8 @@
 #include <fstream>
 
 using namespace platform;
+using activex_test::Default;
+using activex_test::KeyExists;
 
 namespace {
 
@@ -61,24 +64,6 @@ const Module& Chinese() {
 const Module& English() {
     static const Module m = Load(KEPLIN_OCX_EN);
     return m;
-}
-
-// The default value of a key below HKEY_CLASSES_ROOT; "<missing>" when the
-// key or the value is not there.
-std::string Default(const std::string& subkey, const std::string& name = "") {
-    HKEY key = nullptr;
-    if (RegOpenKeyEx(HKEY_CLASSES_ROOT, subkey, KEY_READ, &key) != ERROR_SUCCESS) return "<missing>";
-    RegistryValue value;
-    const LSTATUS status = RegQueryValueEx(key, name, &value);
-    RegCloseKey(key);
-    return status == ERROR_SUCCESS ? value.text : "<missing>";
-}
-
-bool KeyExists(const std::string& subkey) {
-    HKEY key = nullptr;
-    if (RegOpenKeyEx(HKEY_CLASSES_ROOT, subkey, KEY_READ, &key) != ERROR_SUCCESS) return false;
-    RegCloseKey(key);
-    return true;
 }
 
 std::string ProgramDirectory() {

@@ -1,39 +1,21 @@
 // ocxhost's refusals: each says what is wrong and exits with its own status.
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
 #include <unistd.h>
 
-#include <array>
-#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <string>
 
 #include "platform/com.h"
-#include "platform/registry.h"
+#include "support.h"
 
 namespace fs = std::filesystem;
+using activex_test::Result;
+using activex_test::Shell;
 
 namespace {
-
-struct Result {
-    int status;
-    std::string out;
-};
-
-Result Shell(const std::string& command) {
-    Result result{-1, ""};
-    std::FILE* pipe = popen((command + " 2>&1").c_str(), "r");
-    if (!pipe) return result;
-    std::array<char, 4096> buffer;
-    std::size_t n;
-    while ((n = std::fread(buffer.data(), 1, buffer.size(), pipe)) > 0) result.out.append(buffer.data(), n);
-    const int status = pclose(pipe);
-    result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return result;
-}
 
 class OcxHost : public ::testing::Test {
 protected:
