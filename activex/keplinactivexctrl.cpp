@@ -47,7 +47,11 @@ CKeplinOcxCtrl::~CKeplinOcxCtrl() {
     if (!m_dialogCreated) delete m_searchDlg;
 }
 
-CLSID CKeplinOcxCtrl::GetClassID() const { return MakeGuid(kControlClsid); }
+HRESULT CKeplinOcxCtrl::GetClassID(CLSID* clsid) {
+    if (!clsid) return E_POINTER;
+    *clsid = MakeGuid(kControlClsid);
+    return S_OK;
+}
 
 const std::vector<DispatchEntry>& CKeplinOcxCtrl::GetDispatchMap() const {
     static const std::vector<DispatchEntry> map = {

@@ -15,7 +15,7 @@ public:
     ~CKeplinOcxCtrl() override;
 
     const char* GetRuntimeClassName() const override { return kControlClassName; }
-    platform::CLSID GetClassID() const override;
+    platform::HRESULT GetClassID(platform::CLSID* clsid) override;
     const std::vector<platform::DispatchEntry>& GetDispatchMap() const override;
     void* QueryExtraInterface(const platform::IID& iid) override;
     int OnCreate() override;

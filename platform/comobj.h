@@ -105,6 +105,7 @@ protected:
 // A control's persistent state: the stream form holds the version number
 // first, as four little-endian bytes.
 struct IPersistStreamInit : IUnknown {
+    virtual HRESULT GetClassID(CLSID* clsid) = 0;
     virtual HRESULT InitNew() = 0;
     virtual HRESULT Load(const std::string& stream) = 0;
     virtual HRESULT Save(std::string* stream) = 0;
@@ -121,6 +122,7 @@ struct PropertyBagEntry {
 using PropertyBag = std::vector<PropertyBagEntry>;
 
 struct IPersistPropertyBag : IUnknown {
+    virtual HRESULT GetClassID(CLSID* clsid) = 0;
     virtual HRESULT InitNew() = 0;
     virtual HRESULT Load(const PropertyBag& bag) = 0;
     virtual HRESULT Save(PropertyBag* bag) = 0;

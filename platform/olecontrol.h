@@ -68,6 +68,7 @@ public:
     HRESULT Invoke(DISPID id, std::uint16_t flags, const std::vector<VARIANT>& args, VARIANT* result) override;
 
     // IPersistStreamInit and IPersistPropertyBag: both run DoPropExchange.
+    // The control class writes its CLSID in GetClassID.
     HRESULT InitNew() override;
     HRESULT Load(const std::string& stream) override;
     HRESULT Save(std::string* stream) override;
@@ -82,7 +83,6 @@ public:
 
     // What the control class overrides.
     virtual const char* GetRuntimeClassName() const = 0;
-    virtual CLSID GetClassID() const = 0;
     virtual const std::vector<DispatchEntry>& GetDispatchMap() const = 0;
     // Interfaces beyond the base's (an interface map); null when none.
     virtual void* QueryExtraInterface(const IID&) { return nullptr; }

@@ -256,11 +256,14 @@ TEST_F(ActiveX, OnlyTheChineseControlAnswersForSafetyOptions) {
     english->Release();
 }
 
-TEST_F(ActiveX, TheControlsStoreVersionOneZero) {
+TEST_F(ActiveX, TheControlStoresItsClassAndVersionOneZero) {
     IUnknown* control = Create(English(), kEnClsid);
     ASSERT_NE(control, nullptr);
     auto* stream = Query<IPersistStreamInit>(control, IID_IPersistStreamInit);
     ASSERT_NE(stream, nullptr);
+    CLSID clsid;
+    ASSERT_EQ(stream->GetClassID(&clsid), S_OK);
+    EXPECT_EQ(FormatGuid(clsid), kEnClsid);
     std::string saved;
     ASSERT_EQ(stream->Save(&saved), S_OK);
     EXPECT_EQ(saved, std::string("\x00\x00\x01\x00", 4));
