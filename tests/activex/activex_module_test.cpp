@@ -373,6 +373,24 @@ TEST_F(Hosted, BothModulesAndTheLibraryShowTheirOwnDialogsInOneProcess) {
     EXPECT_EQ(library->GetMinSize(), CSearchDlgBase::LayoutSize(library, searchui::TEMPLATE_CHINESE));
     EXPECT_NE(english->GetMinSize(), chinese->GetMinSize());
 
+    // The modules' dialogs are built from the same classes as this program's
+    // copy, so their state can be read: each starts from its own language
+    // file and takes its message texts from its own string table.
+    auto* english_dlg = dynamic_cast<CSearchDlgBase*>(english);
+    auto* chinese_dlg = dynamic_cast<CSearchDlgBase*>(chinese);
+    ASSERT_NE(english_dlg, nullptr);
+    ASSERT_NE(chinese_dlg, nullptr);
+    EXPECT_EQ(english_dlg->m_language, searchui::Language::English);
+    EXPECT_EQ(chinese_dlg->m_language, searchui::Language::Chinese);
+    EXPECT_EQ(english_dlg->m_lang.m_file, "lang_en.ini");
+    EXPECT_EQ(chinese_dlg->m_lang.m_file, "lang_cn.ini");
+    EXPECT_EQ(english_dlg->m_lang.GetText("#0095"), "Ask");
+    EXPECT_EQ(chinese_dlg->m_lang.GetText("#0095"), "询问");
+    EXPECT_EQ(english_dlg->m_lang.GetText("#0109"), "Tips");
+    EXPECT_EQ(chinese_dlg->m_lang.GetText("#0109"), "提示");
+    EXPECT_EQ(chinese_dlg->m_lang.GetText("#0106"), "设备重启中, 请稍候再试。");
+    EXPECT_EQ(english_dlg->m_lang.GetText("#0073"), "");  // labels still come from the file
+
     // Each control takes its language file on its own.
     const std::string file = LangFile("activex_both", "Go");
     std::string error;
