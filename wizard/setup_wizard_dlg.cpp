@@ -208,6 +208,9 @@ int CSetupWizardDlg::DoModal() {
 
 void CSetupWizardDlg::BindEvents() {
   Bind(wxEVT_CHOICE, [this](wxCommandEvent&) { OnSelchangeLanguage(); }, IDC_LANGUAGE);
+  // The combo box keeps its template place: a dialog would stretch its only
+  // child over the whole client area.
+  Bind(wxEVT_SIZE, [](wxSizeEvent&) {});
   Bind(wxEVT_TIMER, [this](wxTimerEvent& event) { OnTimer(event.GetId()); }, kInstallTimer);
   Bind(wxEVT_CONTEXT_MENU, [this](wxContextMenuEvent& event) { ShowContextMenu(event.GetPosition()); });
   Bind(wxEVT_MENU, [this](wxCommandEvent& event) {
