@@ -137,7 +137,7 @@ class ShotsApp : public wxApp {
         if (auto* v = dynamic_cast<CDocViewerDlg*>(child)) viewer = v;
       if (viewer) {
         viewer->SetSize(60, 40, 900, 700);
-        Settle(4000);
+        Settle(9000);
         shoot(viewer, "viewer", true);
         viewer->Destroy();
       }
