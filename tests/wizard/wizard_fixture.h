@@ -6,9 +6,6 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-#include <wx/evtloop.h>
-#include <wx/timer.h>
-
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
@@ -18,20 +15,10 @@
 #include <vector>
 
 #include "../platform/wx_environment.h"
+#include "../searchui/event_loop.h"
+#include "tools/wizardshots/screen_pixels.h"
 #include "wizard/doc_viewer.h"
 #include "wizard/setup_wizard_dlg.h"
-
-// The few calls of the desktop's drawing kit that read the screen back.
-extern "C" {
-struct _GdkWindow;
-struct _GdkPixbuf;
-_GdkWindow* gdk_get_default_root_window(void);
-_GdkPixbuf* gdk_pixbuf_get_from_window(_GdkWindow* window, int x, int y, int width, int height);
-unsigned char* gdk_pixbuf_get_pixels(const _GdkPixbuf* pixbuf);
-int gdk_pixbuf_get_rowstride(const _GdkPixbuf* pixbuf);
-int gdk_pixbuf_get_n_channels(const _GdkPixbuf* pixbuf);
-void g_object_unref(void* object);
-}
 
 namespace wizard_test {
 
@@ -49,45 +36,12 @@ inline void WriteFile(const fs::path& path, const std::string& text) {
   std::ofstream(path, std::ios::binary) << text;
 }
 
-// Runs a real event loop (timers fire as they fall due) until `done` or the
-// deadline; false on the deadline.
-inline bool RunLoopUntil(const std::function<bool()>& done, int timeout_ms = 10000) {
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
-  wxGUIEventLoop loop;
-  bool met = false;
-  wxTimer check;
-  check.Bind(wxEVT_TIMER, [&](wxTimerEvent&) {
-    met = done();
-    if (met || std::chrono::steady_clock::now() > deadline) {
-      check.Stop();
-      loop.Exit();
-    }
-  });
-  check.Start(2);
-  loop.Run();
-  return met;
-}
-
 // The window's client area as the X server shows it, after a repaint.
 class ScreenShot {
  public:
-  explicit ScreenShot(wxWindow* window) {
-    window->Refresh();
-    window->Update();
-    RunLoopUntil([] { return false; }, 300);
-    const wxPoint origin = window->ClientToScreen(wxPoint(0, 0));
-    const wxSize size = window->GetClientSize();
-    m_pixels = gdk_pixbuf_get_from_window(gdk_get_default_root_window(), origin.x, origin.y, size.x, size.y);
-  }
-  ~ScreenShot() {
-    if (m_pixels) g_object_unref(m_pixels);
-  }
-  bool ok() const { return m_pixels != nullptr; }
-  wxColour At(int x, int y) const {
-    const unsigned char* p = gdk_pixbuf_get_pixels(m_pixels) + y * gdk_pixbuf_get_rowstride(m_pixels) +
-                             x * gdk_pixbuf_get_n_channels(m_pixels);
-    return wxColour(p[0], p[1], p[2]);
-  }
+  explicit ScreenShot(wxWindow* window) : m_pixels(Area(window)) {}
+  bool ok() const { return m_pixels.ok(); }
+  wxColour At(int x, int y) const { return m_pixels.At(x, y); }
   // Pixels of the rectangle clearly darker than the background: text.
   int DarkPixels(const wxRect& r) const {
     int dark = 0;
@@ -97,7 +51,13 @@ class ScreenShot {
   }
 
  private:
-  _GdkPixbuf* m_pixels = nullptr;
+  static wxRect Area(wxWindow* window) {
+    window->Refresh();
+    window->Update();
+    RunLoopUntil([] { return false; }, 300);
+    return wxRect(window->ClientToScreen(wxPoint(0, 0)), window->GetClientSize());
+  }
+  ScreenPixels m_pixels;
 };
 
 class WizardTest : public ::testing::Test {

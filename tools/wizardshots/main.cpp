@@ -20,22 +20,10 @@
 #include <functional>
 #include <string>
 
+#include "tools/wizardshots/screen_pixels.h"
 #include "wizard/doc_viewer.h"
 #include "wizard/documents.h"
 #include "wizard/setup_wizard_dlg.h"
-
-// The few calls of the desktop's drawing kit that read the screen back (its
-// development headers are not needed for them).
-extern "C" {
-struct _GdkWindow;
-struct _GdkPixbuf;
-struct _GError;
-_GdkWindow* gdk_get_default_root_window(void);
-_GdkPixbuf* gdk_pixbuf_get_from_window(_GdkWindow* window, int x, int y, int width, int height);
-int gdk_pixbuf_save(_GdkPixbuf* pixbuf, const char* filename, const char* type, _GError** error, ...);
-void g_error_free(_GError* error);
-void g_object_unref(void* object);
-}
 
 namespace {
 
@@ -69,13 +57,7 @@ bool Shoot(wxWindow* window, const std::string& path, bool with_frame = false) {
   Settle();
   wxRect area(window->ClientToScreen(wxPoint(0, 0)), window->GetClientSize());
   if (with_frame) area = window->GetScreenRect();
-  _GdkWindow* root = gdk_get_default_root_window();
-  _GdkPixbuf* pixels = gdk_pixbuf_get_from_window(root, area.x, area.y, area.width, area.height);
-  if (!pixels) return false;
-  _GError* error = nullptr;
-  const bool saved = gdk_pixbuf_save(pixels, path.c_str(), "png", &error, static_cast<char*>(nullptr));
-  if (error) g_error_free(error);
-  g_object_unref(pixels);
+  const bool saved = ScreenPixels(area).SavePng(path);
   std::printf("%s %s\n", saved ? "saved" : "could not save", path.c_str());
   return saved;
 }
