@@ -136,6 +136,7 @@ struct CBroadcastProbe::State {
     int pending_socket = -1;  // a newer search's socket, adopted at the next receive
     bool running = false;     // a receive thread runs (one per probe)
     bool stopping = false;
+    bool stop_from_callback = false;  // the stop was asked on the receive thread itself
     std::thread thread;
     // Held around each callback call, so that StopReceiving can wait it out.
     std::mutex callback_lock;
@@ -255,12 +256,17 @@ int CBroadcastProbe::Search() {
         return 0;
     }
     std::unique_lock<std::mutex> hold(st.lock);
-    if (st.running && st.stopping && st.thread.get_id() != std::this_thread::get_id()) {
-        // A stop asked from the callback is ending the thread: a new one
-        // reads this search once it has gone.
-        hold.unlock();
-        st.thread.join();
-        hold.lock();
+    if (st.running && st.stopping) {
+        if (st.thread.get_id() != std::this_thread::get_id()) {
+            // A stop asked from the callback is ending the thread: a new one
+            // reads this search once it has gone.
+            hold.unlock();
+            st.thread.join();
+            hold.lock();
+        } else if (!st.stop_from_callback) {
+            close(s);  // the callback searches while its owner stops the probe
+            return 0;
+        }
     }
     if (st.running) {
         // The running thread moves to the new socket once it has read what
@@ -364,6 +370,7 @@ void CBroadcastProbe::StopReceiving() {
     {
         std::lock_guard<std::mutex> hold(st.lock);
         st.stopping = true;
+        st.stop_from_callback = st.thread.get_id() == std::this_thread::get_id();
         if (st.running && st.current_socket >= 0) {
             shutdown(st.current_socket, SHUT_RDWR);
         }

@@ -282,7 +282,8 @@ public:
 
     // Broadcasts the search request from a new socket and makes sure a receive
     // thread reads it. 1 when the request went out, 0 otherwise (also when no
-    // callback is registered). Caller's thread.
+    // callback is registered, or when called from the callback while the
+    // caller stops the probe). Caller's thread, or the callback.
     int Search();
     // Stores the callback and its data; a null callback leaves the stored one.
     void SetCallback(BroadcastCallback callback, void* data);
@@ -292,7 +293,8 @@ public:
     // `accept`, only the results it accepts count.
     int SetDevice(const BroadcastRecord& record, BroadcastResultFilter accept = nullptr);
     // Ends the receive thread. When it returns, the callback is not called
-    // again. Must not be called from the callback.
+    // again. From the callback itself it cannot wait: the thread ends once the
+    // callback returns, unless the callback searches again after it.
     void StopReceiving();
     // The receive thread's routine.
     void ReceiveLoop();
