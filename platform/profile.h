@@ -30,7 +30,7 @@ std::string ToUtf8(const std::string& bytes);
 // True when `bytes` is well-formed UTF-8.
 bool IsValidUtf8(const std::string& bytes);
 
-// Length of UTF-8 `text` as the design's ANSI text counts it: one for an ASCII
+// Length of `utf8` as the design's ANSI text counts it: one for an ASCII
 // character, two for any other (as GBK stores a Chinese character).
 std::size_t AnsiLength(const std::string& utf8);
 

@@ -7,7 +7,7 @@ packages=(
   cmake ninja-build g++ clang libclang-rt-14-dev pkg-config
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   libwxgtk3.2-dev libwxgtk-webview3.2-dev libsqlite3-dev
-  libcli11-dev nlohmann-json3-dev libcairo2-dev libpango1.0-dev
+  libcli11-dev nlohmann-json3-dev libcairo2-dev libpango1.0-dev libx11-dev
   xvfb xauth xdg-utils iproute2 util-linux procps poppler-utils
   fonts-liberation fonts-wqy-microhei
 )

@@ -44,10 +44,10 @@ class LUMORA_API CButtonRect {
   // `textColour` is a Windows colour reference: 0x00BBGGRR.
   CButtonRect(int left, int top, int right, int bottom, wxWindow* parent, unsigned clickId,
               unsigned long textColour);
+  // Deleting a button erases it: what it drew on the parent is invalidated.
   ~CButtonRect();
   CButtonRect(const CButtonRect&) = delete;
   CButtonRect& operator=(const CButtonRect&) = delete;
-  // Deleting a button erases it: its area on the parent is invalidated.
 
   // Sets the image from bitmap resource `bitmapId` (looked up through the
   // process-wide resource chain, the program's resources first) or from
@@ -137,7 +137,7 @@ class LUMORA_API CButtonRect {
   int m_bEnable = 1;
   int m_bShow = 1;
 
-  SkinRect m_rcTextDrawn;      // layout of the image text at its last drawing
+  SkinRect m_rcTextDrawn;      // layout of the image text as the last paint drew it
   wxDC* m_pPaintDC = nullptr;  // set while ReflushDC draws on the parent's paint DC
   std::uint64_t m_nSerial;
 };

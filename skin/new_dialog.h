@@ -7,8 +7,9 @@
 // The derived class routes the window's events to the handlers: calling
 // RouteSkinEvents() once sends paint, mouse moves and left clicks to OnPaint,
 // OnMouseMove and OnLButtonDown (a derived class may bind its own handlers
-// and call these instead). Escape never closes the dialog; OnOK and OnCancel
-// delete the buttons and the tip window before ending the dialog.
+// and call these instead). Escape never closes the dialog; closing the window
+// runs OnCancel. OnOK and OnCancel delete the buttons and the tip window
+// before ending the dialog.
 #pragma once
 
 #include <cstdint>
