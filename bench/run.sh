@@ -9,12 +9,18 @@ build=$KEPLIN_BUILD_DIR
 
 if [ "${KEPLIN_LAB:-}" != "1" ]; then
   cmake -S . -B "$build" -G Ninja >/dev/null
-  cmake --build "$build" --target dispatch_bench lab_search_bench list_fill_bench keplin-camsim keplin >/dev/null
+  cmake --build "$build" --target dispatch_bench lab_search_bench list_fill_bench window_flood_bench \
+    keplin-camsim keplin-flood keplin >/dev/null
   echo "== dispatch_message throughput =="
   "$build/bench/dispatch_bench" --benchmark_min_time=1
   echo
   echo "== the search window fills its list (virtual display, no network) =="
   tests/run-isolated.sh --xvfb -- "$build/bench/list_fill_bench" || true
+  echo
+  echo "== memory per listed camera (bench/memory.sh, a lab of its own) =="
+  bench/memory.sh || true
+  echo "== thousands of cameras and floods on a PC with two interfaces (a lab of its own) =="
+  bench/lab_scale.sh || true
   exec tests/lab/with-lab.sh --cams 1 -- "$0"
 fi
 

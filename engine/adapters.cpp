@@ -251,3 +251,8 @@ std::vector<std::string> discovery_local_addresses() {
     std::lock_guard<std::mutex> hold(g_tables_lock);
     return g_local_addresses;
 }
+
+void discovery_clear_local_addresses() {
+    std::lock_guard<std::mutex> hold(g_tables_lock);
+    g_local_addresses.clear();
+}

@@ -9,6 +9,8 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
+#include <cerrno>
 #include <chrono>
 #include <cstring>
 #include <mutex>
@@ -21,18 +23,26 @@ namespace {
 
 // Long enough that the replies arriving during the 2.5 s a search collects are
 // read by the same thread.
-constexpr timeval kReceiveTimeout{3, 0};
+constexpr int kReceiveTimeoutMs = 3000;
+// At most this many replies are still read from a search's socket once a
+// newer search has replaced it.
+constexpr int kMaxDrained = 4096;
 constexpr size_t kDatagramBuffer = 1024;
 constexpr int kReceiveBufferBytes = 4 * 1024 * 1024;
 
-int open_probe_socket() {
+timeval to_timeval(std::chrono::microseconds wait) {
+    return timeval{static_cast<time_t>(wait.count() / 1000000), static_cast<suseconds_t>(wait.count() % 1000000)};
+}
+
+int open_probe_socket(int timeout_ms) {
     const int s = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
     if (s < 0) {
         return -1;
     }
     const int on = 1;
+    const timeval timeout = to_timeval(std::chrono::milliseconds(timeout_ms));
     if (setsockopt(s, SOL_SOCKET, SO_BROADCAST, &on, sizeof on) != 0 ||
-        setsockopt(s, SOL_SOCKET, SO_RCVTIMEO, &kReceiveTimeout, sizeof kReceiveTimeout) != 0) {
+        setsockopt(s, SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout) != 0) {
         close(s);
         return -1;
     }
@@ -121,6 +131,7 @@ struct CBroadcastProbe::State {
     BroadcastCallback callback = nullptr;
     void* data = nullptr;
     sockaddr_in destination{};
+    int timeout_ms = kReceiveTimeoutMs;
     int current_socket = -1;  // the socket the receive thread reads
     int pending_socket = -1;  // a newer search's socket, adopted at the next receive
     bool running = false;     // a receive thread runs (one per probe)
@@ -128,7 +139,59 @@ struct CBroadcastProbe::State {
     std::thread thread;
     // Held around each callback call, so that StopReceiving can wait it out.
     std::mutex callback_lock;
+    std::atomic<ReceiveSeam> seam{nullptr};
+    std::atomic<void*> seam_data{nullptr};
+
+    void at(ReceiveStep step, long result) {
+        if (ReceiveSeam hook = seam.load()) {
+            hook(step, result, seam_data.load());
+        }
+    }
+    // Hands one reply to the callback. False when a stop was asked meanwhile.
+    bool deliver(const uint8_t* buffer);
+    // Closes both sockets and marks the thread ended. Under `lock`.
+    void end_locked();
 };
+
+bool CBroadcastProbe::State::deliver(const uint8_t* buffer) {
+    uint8_t reply[BROADCAST_REPLY_SIZE];
+    memcpy(reply, buffer, sizeof reply);
+    std::lock_guard<std::mutex> calling(callback_lock);
+    BroadcastCallback call;
+    void* call_data;
+    {
+        std::lock_guard<std::mutex> hold(lock);
+        if (stopping) {
+            return false;
+        }
+        call = callback;
+        call_data = data;
+    }
+    if (call == nullptr) {
+        return true;
+    }
+    try {
+        call(reply, call_data);
+    } catch (...) {
+        std::lock_guard<std::mutex> hold(lock);
+        if (callback == call) {
+            callback = nullptr;  // a throwing callback is forgotten
+        }
+    }
+    return true;
+}
+
+void CBroadcastProbe::State::end_locked() {
+    if (current_socket >= 0) {
+        close(current_socket);
+        current_socket = -1;
+    }
+    if (pending_socket >= 0) {
+        close(pending_socket);
+        pending_socket = -1;
+    }
+    running = false;
+}
 
 CBroadcastProbe::CBroadcastProbe() : m_state(new State) {
     m_state->destination.sin_family = AF_INET;
@@ -151,6 +214,16 @@ bool CBroadcastProbe::IsReceiving() const {
     return m_state->running;
 }
 
+void CBroadcastProbe::SetReceiveSeam(ReceiveSeam seam, void* data) {
+    m_state->seam_data.store(data);
+    m_state->seam.store(seam);
+}
+
+void CBroadcastProbe::SetReceiveTimeout(int milliseconds) {
+    std::lock_guard<std::mutex> hold(m_state->lock);
+    m_state->timeout_ms = std::clamp(milliseconds, 1, kReceiveTimeoutMs);
+}
+
 void CBroadcastProbe::SetCallback(BroadcastCallback callback, void* data) {
     if (callback == nullptr) {
         return;
@@ -161,15 +234,18 @@ void CBroadcastProbe::SetCallback(BroadcastCallback callback, void* data) {
 }
 
 int CBroadcastProbe::Search() {
+    State& st = *m_state;
     sockaddr_in destination;
+    int timeout_ms;
     {
-        std::lock_guard<std::mutex> hold(m_state->lock);
-        if (m_state->callback == nullptr) {
+        std::lock_guard<std::mutex> hold(st.lock);
+        if (st.callback == nullptr) {
             return 0;
         }
-        destination = m_state->destination;
+        destination = st.destination;
+        timeout_ms = st.timeout_ms;
     }
-    const int s = open_probe_socket();
+    const int s = open_probe_socket(timeout_ms);
     if (s < 0) {
         return 0;
     }
@@ -178,28 +254,38 @@ int CBroadcastProbe::Search() {
         close(s);
         return 0;
     }
-    std::lock_guard<std::mutex> hold(m_state->lock);
-    if (m_state->running) {
-        // The running thread moves to the new socket at once; the old one is
-        // shut down to wake it and closed by the thread.
-        if (m_state->pending_socket >= 0) {
-            close(m_state->pending_socket);
+    std::unique_lock<std::mutex> hold(st.lock);
+    if (st.running && st.stopping && st.thread.get_id() != std::this_thread::get_id()) {
+        // A stop asked from the callback is ending the thread: a new one
+        // reads this search once it has gone.
+        hold.unlock();
+        st.thread.join();
+        hold.lock();
+    }
+    if (st.running) {
+        // The running thread moves to the new socket once it has read what
+        // the old one holds; the old one is shut down to wake it and closed
+        // by the thread. From the callback, after a stop it asked for, the
+        // search takes the thread back.
+        st.stopping = false;
+        if (st.pending_socket >= 0) {
+            close(st.pending_socket);
         }
-        m_state->pending_socket = s;
-        shutdown(m_state->current_socket, SHUT_RDWR);
+        st.pending_socket = s;
+        shutdown(st.current_socket, SHUT_RDWR);
         return 1;
     }
-    if (m_state->thread.joinable()) {
-        m_state->thread.join();  // it has ended: it cleared `running` on its way out
+    if (st.thread.joinable()) {
+        st.thread.join();  // it has ended: it cleared `running` on its way out
     }
-    m_state->current_socket = s;
-    m_state->running = true;
-    m_state->stopping = false;  // a stop asked from the callback ended the old thread only
+    st.current_socket = s;
+    st.running = true;
+    st.stopping = false;  // a stop asked from the callback ended the old thread only
     try {
-        m_state->thread = std::thread(&CBroadcastProbe::ReceiveLoop, this);
+        st.thread = std::thread(&CBroadcastProbe::ReceiveLoop, this);
     } catch (const std::system_error&) {
-        m_state->running = false;
-        m_state->current_socket = -1;
+        st.running = false;
+        st.current_socket = -1;
         close(s);
         return 0;
     }
@@ -209,7 +295,10 @@ int CBroadcastProbe::Search() {
 void CBroadcastProbe::ReceiveLoop() {
     State& st = *m_state;
     uint8_t buffer[kDatagramBuffer];
-    uint8_t reply[BROADCAST_REPLY_SIZE];
+    // After a newer search, what the old socket already holds is read without
+    // waiting before the thread moves on: those are replies too.
+    bool draining = false;
+    int drained = 0;
     for (;;) {
         int s;
         {
@@ -217,15 +306,35 @@ void CBroadcastProbe::ReceiveLoop() {
             if (st.stopping) {
                 break;
             }
-            if (st.pending_socket >= 0) {
+            if (st.pending_socket >= 0 && !draining) {
                 close(st.current_socket);
                 st.current_socket = st.pending_socket;
                 st.pending_socket = -1;
+                drained = 0;
             }
             s = st.current_socket;
         }
         memset(buffer, 0, sizeof buffer);
-        const ssize_t received = recv(s, buffer, sizeof buffer, 0);
+        sockaddr_in from{};
+        socklen_t from_length = sizeof from;
+        const ssize_t received = recvfrom(s, buffer, sizeof buffer, draining ? MSG_DONTWAIT : 0,
+                                          reinterpret_cast<sockaddr*>(&from), &from_length);
+        const int error = errno;
+        st.at(ReceiveStep::Received, static_cast<long>(received));
+        // The wake of a shut-down socket also reads 0 bytes, but from nobody;
+        // an empty datagram has a sender.
+        if (received > 0 || (received == 0 && from_length > 0)) {
+            if (!st.deliver(buffer)) {
+                break;
+            }
+            std::lock_guard<std::mutex> hold(st.lock);
+            draining = st.pending_socket >= 0 && ++drained < kMaxDrained;
+            continue;
+        }
+        draining = false;
+        if (received < 0 && error == EINTR) {
+            continue;
+        }
         {
             std::lock_guard<std::mutex> hold(st.lock);
             if (st.stopping) {
@@ -234,44 +343,20 @@ void CBroadcastProbe::ReceiveLoop() {
             if (st.pending_socket >= 0) {
                 continue;  // woken for a newer search: read its socket instead
             }
-            if (received < 0) {
-                break;  // time-out or a socket gone: the thread ends
-            }
         }
-        memcpy(reply, buffer, sizeof reply);
-        std::lock_guard<std::mutex> calling(st.callback_lock);
-        BroadcastCallback callback;
-        void* data;
-        {
-            std::lock_guard<std::mutex> hold(st.lock);
-            if (st.stopping) {
-                break;
-            }
-            callback = st.callback;
-            data = st.data;
-        }
-        if (callback == nullptr) {
+        // Timed out, or the socket failed: the thread ends, unless a search
+        // came in meanwhile. That check and the end are one step under the
+        // lock, so a search either sees the thread gone or is read by it.
+        st.at(ReceiveStep::Ending, static_cast<long>(received));
+        std::lock_guard<std::mutex> hold(st.lock);
+        if (!st.stopping && st.pending_socket >= 0) {
             continue;
         }
-        try {
-            callback(reply, data);
-        } catch (...) {
-            std::lock_guard<std::mutex> hold(st.lock);
-            if (st.callback == callback) {
-                st.callback = nullptr;  // a throwing callback is forgotten
-            }
-        }
+        st.end_locked();
+        return;
     }
     std::lock_guard<std::mutex> hold(st.lock);
-    if (st.current_socket >= 0) {
-        close(st.current_socket);
-        st.current_socket = -1;
-    }
-    if (st.pending_socket >= 0) {
-        close(st.pending_socket);
-        st.pending_socket = -1;
-    }
-    st.running = false;
+    st.end_locked();
 }
 
 void CBroadcastProbe::StopReceiving() {
@@ -299,11 +384,13 @@ int CBroadcastProbe::SetDevice(const BroadcastRecord& record, BroadcastResultFil
     request.type[0] = 0x02;
     request.type[1] = 0x01;
     sockaddr_in destination;
+    int timeout_ms;
     {
         std::lock_guard<std::mutex> hold(m_state->lock);
         destination = m_state->destination;
+        timeout_ms = m_state->timeout_ms;
     }
-    const int s = open_probe_socket();
+    const int s = open_probe_socket(timeout_ms);
     if (s < 0) {
         return 0;
     }
@@ -311,7 +398,7 @@ int CBroadcastProbe::SetDevice(const BroadcastRecord& record, BroadcastResultFil
     if (send_through_every_adapter(s, &request, sizeof request, destination)) {
         // Non-final answers are skipped, but never past one receive time-out in
         // all: a camera repeating them must not hang the caller.
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(kReceiveTimeout.tv_sec);
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
         uint8_t buffer[kDatagramBuffer];
         for (;;) {
             // Each receive waits only for what is left of the deadline.
@@ -320,8 +407,7 @@ int CBroadcastProbe::SetDevice(const BroadcastRecord& record, BroadcastResultFil
             if (left.count() <= 0) {
                 break;
             }
-            const timeval wait{static_cast<time_t>(left.count() / 1000000),
-                               static_cast<suseconds_t>(left.count() % 1000000)};
+            const timeval wait = to_timeval(left);
             setsockopt(s, SOL_SOCKET, SO_RCVTIMEO, &wait, sizeof wait);
             const ssize_t received = recv(s, buffer, sizeof buffer, 0);
             if (received < static_cast<ssize_t>(BROADCAST_RESULT_SIZE)) {

@@ -172,7 +172,8 @@ void dispatch_message(DiscoveryContext* context, const char* text, int length) {
     }
 }
 
-void send_to_group(DiscoveryContext* context, const char* message, int length) {
+int send_to_group(DiscoveryContext* context, const char* message, int length) {
+    int sent = 0;
     sockaddr_in destination{};
     destination.sin_family = AF_INET;
     destination.sin_port = htons(context->port);
@@ -180,9 +181,13 @@ void send_to_group(DiscoveryContext* context, const char* message, int length) {
     for (int s : context->send_sockets) {
         if (s >= 0) {
             // A failed send is skipped: the other adapters may still reach cameras.
-            send_with_timeout(s, context->send_timeout_s, message, static_cast<size_t>(length), &destination);
+            if (send_with_timeout(s, context->send_timeout_s, message, static_cast<size_t>(length),
+                                  &destination) == 0) {
+                ++sent;
+            }
         }
     }
+    return sent;
 }
 
 int32_t discovery_open(const char* group, uint16_t port, int32_t send_timeout_s, DiscoveryContext** place) {
@@ -307,6 +312,7 @@ int32_t discovery_search(DiscoveryContext* context) {
     if (context->client_id[0] == '\0') {
         return DISC_E_NOT_READY;
     }
+    context->search_sent = 0;
     if (!context->send_sockets_made) {
         const std::vector<std::string> addresses = discovery_local_addresses();
         if (addresses.empty()) {
@@ -317,10 +323,12 @@ int32_t discovery_search(DiscoveryContext* context) {
     context->sequence = keplin::protocol::next_sequence(context->sequence);
     char message[MESSAGE_BUFFER_SIZE];
     const int length = keplin::protocol::build_search(message, sizeof message, context->sequence, context->client_id);
-    if (length > 0) {
-        send_to_group(context, message, length);
-    }
+    context->search_sent = length > 0 ? send_to_group(context, message, length) : 0;
     return DISC_OK;
+}
+
+int discovery_search_sent(const DiscoveryContext* context) {
+    return context != nullptr ? context->search_sent : 0;
 }
 
 uint16_t discovery_port(const DiscoveryContext* context) {

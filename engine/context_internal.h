@@ -24,6 +24,7 @@ struct DiscoveryContext {
     std::atomic<bool> stop{false};
     bool send_sockets_made = false;
     uint32_t sequence = 0;  // caller's thread only
+    int search_sent = 0;    // caller's thread only: adapters the last search left through
     int32_t queue_write = 0; // receive thread only
     int32_t queue_read = 0;  // dispatch thread only
     int send_sockets[MAX_LOCAL_ADDRESSES];
@@ -63,4 +64,5 @@ struct DiscoveryContext {
 void dispatch_message(DiscoveryContext* context, const char* text, int length);
 
 // Sends `length` bytes of `message` to the group from every send socket.
-void send_to_group(DiscoveryContext* context, const char* message, int length);
+// Returns how many sockets sent it.
+int send_to_group(DiscoveryContext* context, const char* message, int length);

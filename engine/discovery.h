@@ -159,6 +159,9 @@ int split_text(const std::string& text, std::vector<std::string>& pieces, char d
 int32_t discovery_set_local_addresses(const char (*entries)[LOCAL_ADDRESS_ENTRY], int count);
 // The table as it stands, for the diagnostics of the tools.
 std::vector<std::string> discovery_local_addresses();
+// Empties the table, as it is before the first discovery_set_local_addresses
+// (for tests, which must not depend on what an earlier one left there).
+void discovery_clear_local_addresses();
 
 // ---------------------------------------------------------------------------
 // Sockets of the text protocol.
@@ -201,7 +204,12 @@ int32_t discovery_set_device_handler(DiscoveryContext* context, DeviceHandler ha
 int32_t discovery_set_result_handler(DiscoveryContext* context, ResultHandler handler, void* data);
 // Sends one SEARCH from every local address (making the send sockets at the
 // first search). DISC_E_NOT_READY while the local address table is empty.
+// DISC_OK says nothing about the network: see discovery_search_sent.
 int32_t discovery_search(DiscoveryContext* context);
+// How many adapters the request of the last discovery_search left through: 0
+// before any search, and when no send socket could be made or every send
+// failed (e.g. only adapters without an IPv4 address, so no route).
+int discovery_search_sent(const DiscoveryContext* context);
 // Sends one configuration command to the camera named by auth->device_id. Its
 // result reaches the result handler later; a command with no answer gets no
 // call. DISC_E_INVALID (nothing sent) for bad arguments and for a command that
@@ -293,6 +301,20 @@ public:
     void SetDestination(const sockaddr_in& destination);
     // Whether a receive thread is running (for tests).
     bool IsReceiving() const;
+
+    // Points in the receive thread's round, for tests that must act between
+    // its steps. The seam is called on the receive thread at each of them;
+    // no seam (the default) costs one load of a pointer.
+    enum class ReceiveStep {
+        Received,  // a receive returned; `result` is what recv returned
+        Ending,    // the receive timed out with no newer search: about to end
+    };
+    using ReceiveSeam = void (*)(ReceiveStep step, long result, void* data);
+    // Installs (or with null removes) the seam. Set it while no thread runs.
+    void SetReceiveSeam(ReceiveSeam seam, void* data);
+    // How long the receive thread waits for the next reply before it ends (3 s
+    // unless changed; tests shorten it). Takes effect at the next search.
+    void SetReceiveTimeout(int milliseconds);
 
 private:
     struct State;

@@ -59,10 +59,13 @@ std::string GbkToUtf8(const std::string& bytes) {
 }
 
 // The design's buffers hold the text in the ANSI code page, where a Chinese
-// character takes two bytes: the value is cut as that text would be, counting
+// character takes two bytes: texts are counted and cut as that text would be,
 // two for every character beyond ASCII, and never inside a character.
-std::string CutToAnsiBytes(const std::string& utf8, std::size_t max_bytes) {
-    std::size_t counted = 0;
+//
+// End of the longest prefix of `utf8` that counts at most `max_bytes`; its
+// count goes to `counted`. A character cut off at the end is left out.
+std::size_t AnsiPrefix(const std::string& utf8, std::size_t max_bytes, std::size_t& counted) {
+    counted = 0;
     std::size_t end = 0;
     while (end < utf8.size()) {
         const auto lead = static_cast<unsigned char>(utf8[end]);
@@ -72,7 +75,7 @@ std::string CutToAnsiBytes(const std::string& utf8, std::size_t max_bytes) {
         counted += width;
         end += length;
     }
-    return utf8.substr(0, end);
+    return end;
 }
 
 }  // namespace
@@ -116,6 +119,17 @@ std::string CutUtf8(const std::string& text, std::size_t max_bytes) {
     // Step back over continuation bytes to the start of the cut character.
     while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) --end;
     return text.substr(0, end);
+}
+
+std::size_t AnsiLength(const std::string& utf8) {
+    std::size_t counted = 0;
+    AnsiPrefix(utf8, utf8.size() * 2, counted);
+    return counted;
+}
+
+std::string CutToAnsiBytes(const std::string& utf8, std::size_t max_bytes) {
+    std::size_t counted = 0;
+    return utf8.substr(0, AnsiPrefix(utf8, max_bytes, counted));
 }
 
 std::string ReadProfileString(const std::string& section, const std::string& key,

@@ -30,6 +30,14 @@ std::string ToUtf8(const std::string& bytes);
 // True when `bytes` is well-formed UTF-8.
 bool IsValidUtf8(const std::string& bytes);
 
+// Length of UTF-8 `text` as the design's ANSI text counts it: one for an ASCII
+// character, two for any other (as GBK stores a Chinese character).
+std::size_t AnsiLength(const std::string& utf8);
+
+// `utf8` cut to at most `max_bytes` as AnsiLength counts them, never inside a
+// character: the text a buffer of `max_bytes + 1` ANSI bytes would keep.
+std::string CutToAnsiBytes(const std::string& utf8, std::size_t max_bytes);
+
 // `text` cut to at most `max_bytes` bytes without splitting a UTF-8 character.
 std::string CutUtf8(const std::string& text, std::size_t max_bytes);
 

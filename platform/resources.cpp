@@ -19,6 +19,7 @@ struct RegisteredTable {
   const ResourceEntry* table;
   std::size_t count;
   bool program;
+  const void* module;  // the link map of the module holding the table
 };
 
 struct ResourceChainState {
@@ -39,6 +40,21 @@ __attribute__((visibility("default"), noinline)) inline ResourceChainState& Reso
 
 namespace {
 
+const void* ModuleOf(const void* address) {
+  Dl_info info;
+  link_map* map = nullptr;
+  if (dladdr1(address, &info, reinterpret_cast<void**>(&map), RTLD_DL_LINKMAP) == 0) return nullptr;
+  return map;
+}
+
+const ResourceEntry* FindIn(const detail::RegisteredTable& t, unsigned type, unsigned id) {
+  for (std::size_t i = 0; i < t.count; ++i) {
+    const ResourceEntry& e = t.table[i];
+    if (e.type == type && (e.id & 0xFFFFu) == id) return &e;
+  }
+  return nullptr;
+}
+
 // True when `address` lies in the main program rather than in a shared library.
 bool InMainProgram(const void* address) {
   Dl_info info;
@@ -58,7 +74,7 @@ ResourceModule::ResourceModule(const ResourceEntry* table, std::size_t count)
     : m_table(table), m_count(count), m_program(InMainProgram(table)) {
   auto& chain = detail::ResourceChain();
   std::lock_guard<std::mutex> guard(chain.lock);
-  chain.tables.push_back({m_table, m_count, m_program});
+  chain.tables.push_back({m_table, m_count, m_program, ModuleOf(table)});
 }
 
 ResourceModule::~ResourceModule() {
@@ -79,13 +95,28 @@ const ResourceEntry* FindResource(unsigned type, unsigned id) {
   for (const bool program : {true, false}) {
     for (const auto& t : chain.tables) {
       if (t.program != program) continue;
-      for (std::size_t i = 0; i < t.count; ++i) {
-        const ResourceEntry& e = t.table[i];
-        if (e.type == type && (e.id & 0xFFFFu) == id) return &e;
-      }
+      if (const ResourceEntry* e = FindIn(t, type, id)) return e;
     }
   }
   return nullptr;
+}
+
+const ResourceEntry* FindModuleResource(const void* module_address, unsigned type, unsigned id) {
+  const void* module = ModuleOf(module_address);
+  if (module) {
+    auto& chain = detail::ResourceChain();
+    std::lock_guard<std::mutex> guard(chain.lock);
+    for (const auto& t : chain.tables)
+      if (t.module == module)
+        if (const ResourceEntry* e = FindIn(t, type, id & 0xFFFFu)) return e;
+  }
+  return FindResource(type, id);
+}
+
+std::string LoadStringResource(const void* module_address, unsigned id) {
+  const ResourceEntry* e = FindModuleResource(module_address, kResourceString, id);
+  if (!e || !e->data) return std::string();
+  return std::string(reinterpret_cast<const char*>(e->data), e->size);
 }
 
 bool LoadBitmapResource(unsigned id, wxImage& image) {

@@ -14,6 +14,7 @@
 #pragma once
 
 #include <cstddef>
+#include <string>
 
 class wxImage;
 
@@ -50,6 +51,14 @@ class ResourceModule {
 // The entry of the given type and id (low 16 bits), or null when no module
 // holds one. The pointer stays valid while its module is loaded.
 const ResourceEntry* FindResource(unsigned type, unsigned id);
+
+// As FindResource, but the module that contains `module_address` (pass the
+// address of one of its own functions or objects) is searched first: a module
+// loaded beside others with the same ids keeps its own texts and bitmaps.
+const ResourceEntry* FindModuleResource(const void* module_address, unsigned type, unsigned id);
+
+// A string resource (UTF-8) as FindModuleResource finds it; empty when none.
+std::string LoadStringResource(const void* module_address, unsigned id);
 
 // Decodes bitmap `id` into `image`; false (image untouched) when the bitmap is
 // missing or cannot be decoded.

@@ -7,10 +7,12 @@
 #include "engine/discovery.h"
 
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <mutex>
-#include <set>
 #include <string>
+#include <string_view>
+#include <unordered_set>
 #include <vector>
 
 namespace rules {
@@ -45,10 +47,6 @@ std::string DeviceKey(const FoundDevice& device);
 // camera the request was built for.
 bool ResultFromCamera(const BroadcastRecord& request, const uint8_t* result, std::size_t size);
 
-// Whether another listed broadcast camera has the IP address of entry `index`;
-// a set request to that address then reaches several cameras.
-bool SharesAddress(const std::vector<FoundDevice>& devices, std::size_t index);
-
 // How many cameras one search lists at most: far above any real site, and
 // a bound on what a broken or hostile device can make the list hold.
 constexpr std::size_t kDeviceListCapacity = 65536;
@@ -73,9 +71,16 @@ public:
     bool Describe(int index, std::string* name, std::string* address) const;
     // A copy of entry `index`; false when there is none.
     bool Get(int index, FoundDevice* device) const;
+    // Copies of every entry: for small lists (tests); a full list expands to
+    // tens of megabytes this way.
     std::vector<FoundDevice> Snapshot() const;
     // Runs `change` on entry `index` under the lock; false when there is none.
+    // The entry stays listed under the key it was added with.
     bool Update(int index, const std::function<void(FoundDevice&)>& change);
+    // Whether another listed broadcast camera has the IP address of broadcast
+    // entry `index`; a set request to that address then reaches several
+    // cameras.
+    bool SharesAddress(std::size_t index) const;
 
     // Engine callbacks; `data` is the list.
     static int OnDeviceFound(DiscoveryContext* context, const char* status, const DeviceRecord* record,
@@ -83,13 +88,28 @@ public:
     static void OnBroadcastFound(const uint8_t* reply, void* data);
 
 private:
+    // Entries are kept packed (devices.cpp): the kind, the key the entry was
+    // listed under, and the record with its runs of zero bytes folded, so that
+    // an entry costs what its camera sent rather than both records' full
+    // sizes. The set of keys holds entry numbers and reads the keys from the
+    // entries, so no key is stored twice.
+    using Packed = std::string;
+    struct KeyHash {
+        const std::deque<Packed>* entries;
+        std::size_t operator()(uint32_t index) const;
+    };
+    struct SameKey {
+        const std::deque<Packed>* entries;
+        bool operator()(uint32_t a, uint32_t b) const;
+    };
+
     bool Add(const FoundDevice& device);
 
     const std::size_t m_capacity;
     mutable std::mutex m_lock;
     bool m_overflowed = false;
-    std::set<std::string> m_seenKeys;
-    std::vector<FoundDevice> m_devices;
+    std::deque<Packed> m_entries;  // a deque grows without copying what it holds
+    std::unordered_set<uint32_t, KeyHash, SameKey> m_seenKeys{0, KeyHash{&m_entries}, SameKey{&m_entries}};
 };
 
 }  // namespace rules

@@ -20,6 +20,7 @@ CLangText::CLangText(std::string file) : m_dir(platform::ExecutableDirectory()),
 void CLangText::SetLangFile(const std::string& name) { m_file = TrimWhiteSpace(name); }
 
 std::string CLangText::GetText(const std::string& key) const {
+    if (const auto builtin = m_builtin.find(key); builtin != m_builtin.end()) return builtin->second;
     // The path is the directory and the name joined as they are: a relative
     // name with folders resolves below the program's directory.
     return platform::ReadProfileString("config", key, "", m_dir + m_file, 256);

@@ -2,6 +2,7 @@
 // from an INI file beside the running program, section "config", keys "#NNNN".
 #pragma once
 
+#include <map>
 #include <string>
 
 class CLangText {
@@ -20,4 +21,7 @@ public:
 
     std::string m_dir;   // ends with '/'
     std::string m_file;
+    // Texts a build carries for some keys itself (the controls' message
+    // texts, from their string tables), used in place of the file's.
+    std::map<std::string, std::string> m_builtin;
 };

@@ -107,7 +107,7 @@ void CSearchDlgBase::OnUpdate() {
         // only when it comes from the camera the request was built for. The
         // camera still has the address it was listed with.
         const BroadcastResultFilter accept =
-            rules::SharesAddress(m_devices.Snapshot(), static_cast<size_t>(mark)) ? &rules::ResultFromCamera : nullptr;
+            m_devices.SharesAddress(static_cast<size_t>(mark)) ? &rules::ResultFromCamera : nullptr;
         BroadcastRecord record;
         if (!ReadBroadcastFields(static_cast<int>(mark), &record)) return;
         // Blocks until the camera answers or the protocol's time-out passes.

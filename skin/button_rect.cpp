@@ -38,15 +38,34 @@ CButtonRect::CButtonRect(int left, int top, int right, int bottom, wxWindow* par
       m_nClickId(clickId),
       m_nSerial(NextSerial()) {}
 
-CButtonRect::~CButtonRect() = default;
+CButtonRect::~CButtonRect() {
+  // Only what was drawn: the parent may be half torn down, so nothing is measured.
+  Invalidate(Union(Union(m_rcButton, m_rcTextDrawn), m_rcLabel));
+}
 
 bool CButtonRect::HasParentWindow() const { return m_pParent && m_pParent->GetHandle(); }
 
 void CButtonRect::Invalidate(const SkinRect& rect) {
   // Inside the parent's paint the drawing happens on the paint DC instead.
-  if (m_pPaintDC || !HasParentWindow()) return;
+  if (m_pPaintDC || !HasParentWindow() || m_pParent->IsBeingDeleted()) return;
   if (rect.Width() <= 0 || rect.Height() <= 0) return;
   m_pParent->RefreshRect(wxRect(rect.left, rect.top, rect.Width(), rect.Height()), false);
+}
+
+SkinRect CButtonRect::ImageTextLayout(int pointSize) const {
+  const int h = m_rcButton.Height();
+  const int top = m_rcButton.top + (h - pointSize) / 4;
+  return {m_rcButton.left, top, m_rcButton.right, top + h};
+}
+
+SkinRect CButtonRect::ImageArea() const {
+  SkinRect area = Union(m_rcButton, m_rcTextDrawn);
+  if (!m_bDrawText || m_nTextLen <= 0 || !HasParentWindow()) return area;
+  const int averageWidth = lumora::DefaultCharWidth(m_pParent);
+  if (averageWidth <= 0) return area;
+  const int size = lumora::ChooseImageTextSize(m_nTextLen, m_rcButton.Width(), averageWidth,
+                                               m_bFontEnabled != 0, m_nFontSize);
+  return Union(area, ImageTextLayout(size));
 }
 
 void CButtonRect::DrawBkTips(unsigned bitmapId, const char* text, int effects, int drawText) {
@@ -70,7 +89,7 @@ void CButtonRect::DrawBkTips(const wxImage& bitmap, const char* text, int effect
   DrawPicture(m_pImgNormal.get());
 
   if (text) {
-    lumora::CopyBounded(m_szText, sizeof m_szText, text);
+    lumora::CopyCodePageBounded(m_szText, sizeof m_szText, text, kTextLimit);
     m_nTextLen = lumora::CodePageLength(m_szText);
     const wxString wide = lumora::FromBytes(m_szText);
     std::wcsncpy(m_wszText, wide.wc_str(), 255);
@@ -78,14 +97,15 @@ void CButtonRect::DrawBkTips(const wxImage& bitmap, const char* text, int effect
     // Windows also drew the text once here in black, 12 points; the next paint
     // of the parent drew over it. Here the parent's paint is the only drawing,
     // so that transient text is not shown (see DrawWindText for the lasting one).
-    if (m_bDrawText) Invalidate(m_rcButton);
+    // The old text and the new one may both reach below the button.
+    Invalidate(ImageArea());
   }
 }
 
 void CButtonRect::DrawPicture(lumora::SkinImage* image) {
   if (!image || !m_pParent) return;
   if (!m_pPaintDC) {
-    Invalidate(m_rcButton);
+    Invalidate(ImageArea());
     return;
   }
   const wxBitmap& bitmap = (m_bEffects && m_bShowOut) ? image->Keyed() : image->Plain();
@@ -127,14 +147,13 @@ int CButtonRect::DrawWindText() {
   const int averageWidth = lumora::DefaultCharWidth(m_pParent);
   if (averageWidth <= 0) return 0;
   if (!m_pPaintDC) {
-    Invalidate(m_rcButton);
+    Invalidate(ImageArea());
     return 0;
   }
   const int size = lumora::ChooseImageTextSize(m_nTextLen, m_rcButton.Width(), averageWidth,
                                                m_bFontEnabled != 0, m_nFontSize);
-  const int h = m_rcButton.Height();
-  const SkinRect layout{m_rcButton.left, m_rcButton.top + (h - size) / 4, m_rcButton.right,
-                        m_rcButton.top + (h - size) / 4 + h};
+  const SkinRect layout = ImageTextLayout(size);
+  m_rcTextDrawn = layout;
   DrawImageText(m_szText, size, m_nAlignment, layout, m_crText);
   return 0;
 }
@@ -169,7 +188,7 @@ void CButtonRect::DrawGdiText(const char* text, const SkinRect& rect) {
 int CButtonRect::DrawNewText(const char* text, int keepFont) {
   if (!keepFont) m_hFont = kCaptionFont;
   if (!m_pParent || !text || !*text) return 0;
-  if (text != m_szCaption) lumora::CopyBounded(m_szCaption, sizeof m_szCaption, text);
+  if (text != m_szCaption) lumora::CopyCodePageBounded(m_szCaption, sizeof m_szCaption, text, kTextLimit);
   if (!HasParentWindow() || lumora::DefaultCharWidth(m_pParent) <= 0) return 0;
   m_rcCaption = m_rcButton;
   if (m_pPaintDC)
@@ -182,7 +201,7 @@ int CButtonRect::DrawNewText(const char* text, int keepFont) {
 int CButtonRect::SetWindowTextO(const char* text, int keepFont) {
   if (!keepFont) m_hFont = kCaptionFont;
   if (!m_pParent) return 0;
-  if (text != m_szLabel) lumora::CopyBounded(m_szLabel, sizeof m_szLabel, text);
+  if (text != m_szLabel) lumora::CopyCodePageBounded(m_szLabel, sizeof m_szLabel, text, kTextLimit);
   if (!HasParentWindow()) return 0;
   const int averageWidth = lumora::DefaultCharWidth(m_pParent);
   if (averageWidth <= 0) return 0;
@@ -198,7 +217,10 @@ int CButtonRect::SetWindowTextO(const char* text, int keepFont) {
 void CButtonRect::ReflushDC(wxDC* dc) {
   wxDC* const outer = m_pPaintDC;
   m_pPaintDC = dc;
-  if (!dc) Invalidate(Union(m_rcButton, m_rcLabel));
+  if (dc)
+    m_rcTextDrawn = SkinRect();  // this paint records what it draws
+  else
+    Invalidate(Union(ImageArea(), m_rcLabel));
   SetFocus(m_nFocus);
   DrawNewText(m_szCaption, 0);
   SetWindowTextO(m_szLabel, 0);

@@ -7,14 +7,18 @@
 // new state and invalidate the button's area on the parent; the parent's next
 // paint draws it. Inside ReflushDC(dc) the same operations draw on `dc`.
 //
-// Texts are UTF-8. Lengths that size things (the image-text size, the label
-// width, the tip width) count like the system code page: one per ASCII
-// character, two per other character. Texts longer than their 255-byte buffers
-// are cut at a character boundary. Use on the user-interface thread only.
+// Texts are UTF-8. Lengths count like the system code page: one per ASCII
+// character, two per other character. That count sizes things (the image-text
+// size, the label width, the tip width) and bounds the texts: each keeps at
+// most 255 such bytes (127 Chinese characters), cut at a character boundary.
+// Use on the user-interface thread only.
 #pragma once
 
 #include <cstdint>
 #include <memory>
+
+#include <wx/weakref.h>
+#include <wx/window.h>
 
 #include "skin/lumora_export.h"
 #include "skin/skin_pixels.h"
@@ -22,7 +26,6 @@
 class wxDC;
 class wxPoint;
 class wxImage;
-class wxWindow;
 
 namespace lumora {
 class SkinImage;
@@ -35,12 +38,16 @@ struct GdiFont {
 
 class LUMORA_API CButtonRect {
  public:
+  // Code-page bytes a text keeps, without its terminating zero.
+  static constexpr std::size_t kTextLimit = 255;
+
   // `textColour` is a Windows colour reference: 0x00BBGGRR.
   CButtonRect(int left, int top, int right, int bottom, wxWindow* parent, unsigned clickId,
               unsigned long textColour);
   ~CButtonRect();
   CButtonRect(const CButtonRect&) = delete;
   CButtonRect& operator=(const CButtonRect&) = delete;
+  // Deleting a button erases it: its area on the parent is invalidated.
 
   // Sets the image from bitmap resource `bitmapId` (looked up through the
   // process-wide resource chain, the program's resources first) or from
@@ -95,13 +102,17 @@ class LUMORA_API CButtonRect {
                      unsigned long colour);
   void DrawGdiText(const char* text, const SkinRect& rect);
   void Invalidate(const SkinRect& rect);
+  // What the next paint may draw or the last one drew of the image and its
+  // text (the text's layout reaches below the button).
+  SkinRect ImageArea() const;
+  SkinRect ImageTextLayout(int pointSize) const;
   bool HasParentWindow() const;
 
   SkinRect m_rcButton;
   int m_nFontSize = 8;
   int m_nAlignment = 1;
   int m_bFontEnabled = 0;
-  wxWindow* m_pParent;
+  wxWeakRef<wxWindow> m_pParent;  // null once the parent window is gone
   std::unique_ptr<lumora::SkinImage> m_pImgNormal;
   std::unique_ptr<lumora::SkinImage> m_pImgHover;
   std::unique_ptr<lumora::SkinImage> m_pImgDisabled;
@@ -112,11 +123,11 @@ class LUMORA_API CButtonRect {
   unsigned long m_crText;
   lumora::GdiFont m_hFont{18, 8, 200};
   wchar_t m_wszText[256] = {};
-  char m_szText[256] = {};
+  char m_szText[lumora::Utf8Capacity(kTextLimit)] = {};
   int m_bHoverReady = 0;
   int m_bDisabledReady = 0;
-  char m_szLabel[256] = {};
-  char m_szCaption[256] = {};
+  char m_szLabel[lumora::Utf8Capacity(kTextLimit)] = {};
+  char m_szCaption[lumora::Utf8Capacity(kTextLimit)] = {};
   int m_nTextLen = 0;
   unsigned m_nClickId;
   int m_bEffects = 0;
@@ -126,6 +137,7 @@ class LUMORA_API CButtonRect {
   int m_bEnable = 1;
   int m_bShow = 1;
 
+  SkinRect m_rcTextDrawn;      // layout of the image text at its last drawing
   wxDC* m_pPaintDC = nullptr;  // set while ReflushDC draws on the parent's paint DC
   std::uint64_t m_nSerial;
 };

@@ -2,6 +2,7 @@
 
 #include <wx/app.h>
 #include <wx/dcclient.h>
+#include <wx/utils.h>
 
 #include "skin/button_rect.h"
 #include "skin/skin_draw.h"
@@ -32,12 +33,9 @@ void CNewDialog::Init() {
   });
   Bind(wxEVT_BUTTON, [this](wxCommandEvent&) { OnOK(); }, wxID_OK);
   Bind(wxEVT_BUTTON, [this](wxCommandEvent&) { OnCancel(); }, wxID_CANCEL);
-  Bind(wxEVT_CLOSE_WINDOW, [this](wxCloseEvent& event) {
-    if (event.CanVeto() && IsModal())
-      OnCancel();
-    else
-      event.Skip();
-  });
+  // Closing the window is the cancel command, modal or modeless: the buttons
+  // and the tip go, then the dialog ends (a modeless one is hidden).
+  Bind(wxEVT_CLOSE_WINDOW, [this](wxCloseEvent&) { OnCancel(); });
   Bind(wxEVT_LEFT_UP, [this](wxMouseEvent& event) {
     EndDrag();
     event.Skip();
@@ -72,9 +70,13 @@ void CNewDialog::PaintSkin(wxDC& dc) {
 
 void CNewDialog::OnMouseMove(unsigned /*flags*/, wxPoint point) {
   if (m_bDragging) {
-    // The window follows the pointer, as the system's move loop does on Windows.
-    Move(ClientToScreen(point) - m_dragGrab);
-    return;
+    // The window follows the pointer, as the system's move loop does on Windows,
+    // until the button comes up, also where this window did not see it.
+    if (wxGetMouseState().LeftIsDown()) {
+      Move(ClientToScreen(point) - m_dragGrab);
+      return;
+    }
+    EndDrag();
   }
   m_pCurButton = lumora::HitTestButtons(m_pButtonRect, kButtonSlots, point.x, point.y);
   m_nCurSerial = m_pCurButton ? m_pCurButton->GetSerial() : 0;
@@ -87,11 +89,13 @@ void CNewDialog::OnLButtonDown(unsigned /*flags*/, wxPoint point) {
     m_pCurButton = lumora::HitTestButtons(m_pButtonRect, kButtonSlots, point.x, point.y);
     m_nCurSerial = m_pCurButton ? m_pCurButton->GetSerial() : 0;
   }
-  // On Windows the drag was posted and so began after the dispatch below.
+  // On Windows the drag was posted and so began after the dispatch below, and
+  // only while the button was still down: a DoMsgId that ran a message box
+  // has seen it come up already.
   const bool drag = m_bTitleFrame != 0;
   if (m_pCurButton && m_pCurButton->PtInRect(point) && m_pCurButton->IsFoucus())
     DoMsgId(m_pCurButton->GetClickId());
-  if (drag && IsShown() && !HasCapture()) {
+  if (drag && IsShown() && !HasCapture() && wxGetMouseState().LeftIsDown()) {
     m_dragGrab = ClientToScreen(point) - GetPosition();
     m_bDragging = true;
     CaptureMouse();
@@ -123,7 +127,7 @@ void CNewDialog::OnCancel() {
 }
 
 void CNewDialog::SetTipText(const char* text) {
-  lumora::CopyBounded(m_szTipText, sizeof m_szTipText, text);
+  lumora::CopyCodePageBounded(m_szTipText, sizeof m_szTipText, text, kTipTextLimit);
   if (GetHandle()) Refresh();
 }
 

@@ -18,6 +18,7 @@
 #include <wx/dialog.h>
 
 #include "skin/lumora_export.h"
+#include "skin/skin_pixels.h"
 
 class CButtonRect;
 class CMytipDlg;
@@ -30,6 +31,8 @@ class Background;
 class LUMORA_API CNewDialog : public wxDialog {
  public:
   static constexpr int kButtonSlots = 45;
+  // Code-page bytes the tip text keeps, without its terminating zero.
+  static constexpr std::size_t kTipTextLimit = 499;
 
   // Without a template: background bitmap 15001.
   CNewDialog();
@@ -54,7 +57,8 @@ class LUMORA_API CNewDialog : public wxDialog {
   // Key filter ahead of the dialog's own handling: true (handled) for Escape.
   virtual bool PreTranslateMessage(const wxKeyEvent& event);
 
-  // The text this window draws on itself (the tip window's text); cut to 499 bytes.
+  // The text this window draws on itself (the tip window's text); cut to 499
+  // code-page bytes.
   void SetTipText(const char* text);
   void ShowDlgExeICON(wxWindow* window, int flag);
   // Shows the window when `lParam` is a left double click (0x203); returns 0.
@@ -74,7 +78,7 @@ class LUMORA_API CNewDialog : public wxDialog {
   unsigned m_nBkBitmapId;
   std::string m_strBkFile;
   CMytipDlg* m_pTipDlg = nullptr;
-  char m_szTipText[500] = {};
+  char m_szTipText[lumora::Utf8Capacity(kTipTextLimit)] = {};
   wxAppConsole* m_pApp;
 
  private:

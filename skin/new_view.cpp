@@ -78,7 +78,7 @@ void CNewView::OnCancel() { CleanUp(); }
 void CNewView::OnOK() { CleanUp(); }
 
 void CNewView::SetTipText(const char* text) {
-  lumora::CopyBounded(m_szTipText, sizeof m_szTipText, text);
+  lumora::CopyCodePageBounded(m_szTipText, sizeof m_szTipText, text, kTipTextLimit);
   if (GetHandle()) Refresh();
 }
 

@@ -14,6 +14,7 @@
 #include <wx/window.h>
 
 #include "skin/lumora_export.h"
+#include "skin/skin_pixels.h"
 
 class CButtonRect;
 class CMytipDlg;
@@ -26,6 +27,8 @@ class Background;
 class LUMORA_API CNewView : public wxWindow {
  public:
   static constexpr int kButtonSlots = 45;
+  // Code-page bytes the tip text keeps, without its terminating zero.
+  static constexpr std::size_t kTipTextLimit = 499;
 
   CNewView();
   ~CNewView() override;
@@ -63,7 +66,7 @@ class LUMORA_API CNewView : public wxWindow {
   unsigned m_nBkBitmapId = 15002;
   std::string m_strBkFile;
   CMytipDlg* m_pTipDlg = nullptr;
-  char m_szTipText[500] = {};
+  char m_szTipText[lumora::Utf8Capacity(kTipTextLimit)] = {};
   wxAppConsole* m_pApp;
 
  private:

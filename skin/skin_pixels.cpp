@@ -6,6 +6,8 @@
 
 #include <wx/image.h>
 
+#include "platform/profile.h"
+
 namespace lumora {
 
 namespace {
@@ -82,15 +84,7 @@ SkinRect LabelRect(const SkinRect& button, int textLength, int averageCharWidth)
 }
 
 int CodePageLength(const char* text) {
-  if (!text) return 0;
-  int length = 0;
-  for (const unsigned char* p = reinterpret_cast<const unsigned char*>(text); *p; ++p) {
-    if (*p < 0x80)
-      length += 1;
-    else if ((*p & 0xC0) == 0xC0)
-      length += 2;  // lead byte of a multi-byte character
-  }
-  return length;
+  return text ? static_cast<int>(platform::AnsiLength(text)) : 0;
 }
 
 void CopyBounded(char* buffer, std::size_t capacity, const char* text) {
@@ -106,6 +100,14 @@ void CopyBounded(char* buffer, std::size_t capacity, const char* text) {
   }
   std::memmove(buffer, text, n);
   buffer[n] = '\0';
+}
+
+void CopyCodePageBounded(char* buffer, std::size_t capacity, const char* text, std::size_t codePageLimit) {
+  if (!text) {
+    CopyBounded(buffer, capacity, text);
+    return;
+  }
+  CopyBounded(buffer, capacity, platform::CutToAnsiBytes(text, codePageLimit).c_str());
 }
 
 int TipWidth(const char* text) { return 9 * CodePageLength(text); }

@@ -64,6 +64,17 @@ LUMORA_API int CodePageLength(const char* text);
 // boundary so that it fits with its terminating zero. Null text gives "".
 LUMORA_API void CopyBounded(char* buffer, std::size_t capacity, const char* text);
 
+// Bytes of UTF-8 that hold any text of `codePageBytes` code-page bytes with
+// its terminating zero: a character counted as two bytes takes up to four.
+constexpr std::size_t Utf8Capacity(std::size_t codePageBytes) { return 2 * codePageBytes + 1; }
+
+// Copies `text` cut to `codePageLimit` bytes as CodePageLength counts them,
+// never inside a character, as a code-page buffer of `codePageLimit + 1`
+// bytes would keep it; `capacity` (at least Utf8Capacity(codePageLimit))
+// bounds the copy in any case. Null text gives "".
+LUMORA_API void CopyCodePageBounded(char* buffer, std::size_t capacity, const char* text,
+                                    std::size_t codePageLimit);
+
 // Width of a tip window for `text`: nine pixels per code-page byte.
 LUMORA_API int TipWidth(const char* text);
 

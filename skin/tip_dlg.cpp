@@ -19,8 +19,8 @@ CMytipDlg::CMytipDlg(wxWindow* parent) : CNewDialog(kTemplateId, parent), m_time
 CMytipDlg::~CMytipDlg() { m_timer.Stop(); }
 
 bool CMytipDlg::Create() {
-  const long style = wxBORDER_NONE | wxFRAME_TOOL_WINDOW | wxFRAME_NO_TASKBAR | wxSTAY_ON_TOP |
-                     wxDIALOG_NO_PARENT;
+  // An ordinary window of this program: it does not stay above other programs.
+  const long style = wxBORDER_NONE | wxFRAME_TOOL_WINDOW | wxFRAME_NO_TASKBAR | wxDIALOG_NO_PARENT;
   if (!wxDialog::Create(nullptr, wxID_ANY, wxString(), wxDefaultPosition, wxDefaultSize, style))
     return false;
   SetFont(wxFontInfo(10).Family(wxFONTFAMILY_SWISS).FaceName("System"));

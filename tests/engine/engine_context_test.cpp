@@ -31,6 +31,15 @@ struct Received {
         std::lock_guard<std::mutex> hold(lock);
         return results.size();
     }
+    bool has_device(const std::string& device_id) {
+        std::lock_guard<std::mutex> hold(lock);
+        for (const DeviceRecord& r : devices) {
+            if (device_id == r.device_id) {
+                return true;
+            }
+        }
+        return false;
+    }
 };
 
 int on_device(DiscoveryContext*, const char* status, const DeviceRecord* record, void* data) {
@@ -58,12 +67,16 @@ std::string result(const char* client_id, const char* status_line, const std::st
     return std::string(status_line) + "\r\nCSeq:" + sequence + "\r\nClient-ID:" + client_id + "\r\n\r\n";
 }
 
+// The device id of the marker reply a test sends last.
+const std::string kMarkerId(32, 'M');
+
 class Context : public ::testing::Test {
 protected:
     void SetUp() override {
         if (!keplin::test::in_empty_namespace()) {
             GTEST_SKIP() << "needs an empty network namespace (run it through ctest)";
         }
+        discovery_clear_local_addresses();
         ASSERT_EQ(discovery_open(DISCOVERY_GROUP, kPort, 1, &context_), DISC_OK);
         ASSERT_EQ(discovery_set_device_handler(context_, on_device, &received_), DISC_OK);
         ASSERT_EQ(discovery_set_result_handler(context_, on_result, &received_), DISC_OK);
@@ -79,6 +92,17 @@ protected:
         return discovery_command(context_, &auth, CMD_HTTPPORT, "81");
     }
 
+    // Sends a reply of the marker camera after everything sent so far and
+    // waits for it: datagrams from one sender on the loopback arrive in order
+    // and are dispatched in order, so whatever came before it has been handled.
+    // The marker itself is taken out of the list again.
+    void wait_for_marker() {
+        camera_.send_to(kPort, reply(id(), kMarkerId));
+        ASSERT_TRUE(eventually([&] { return received_.has_device(kMarkerId); }));
+        std::lock_guard<std::mutex> hold(received_.lock);
+        received_.devices.pop_back();
+    }
+
     DiscoveryContext* context_ = nullptr;
     Received received_;
     FakePeer camera_;
@@ -86,12 +110,25 @@ protected:
 
 }  // namespace
 
-// Runs first in this program, while the process-wide address table is empty.
 TEST_F(Context, SearchWithoutLocalAddressesIsNotReadyThenSendsOnceSet) {
     EXPECT_EQ(discovery_search(context_), DISC_E_NOT_READY);
+    EXPECT_EQ(discovery_search_sent(context_), 0);
     char entries[1][LOCAL_ADDRESS_ENTRY] = {"127.0.0.1"};
     ASSERT_EQ(discovery_set_local_addresses(entries, 1), DISC_OK);
-    EXPECT_EQ(discovery_search(context_), DISC_OK);  // the multicast goes nowhere here, silently
+    EXPECT_EQ(discovery_search(context_), DISC_OK);
+    EXPECT_EQ(discovery_search_sent(context_), 1);  // out through the loopback, to nobody
+}
+
+// An adapter without an IPv4 address is listed as 0.0.0.0: a search from it
+// finds no route, and the caller can tell that nothing went out.
+TEST_F(Context, SearchThroughAddresslessAdaptersReportsNothingSent) {
+    char entries[2][LOCAL_ADDRESS_ENTRY] = {"0.0.0.0", "0.0.0.0"};
+    ASSERT_EQ(discovery_set_local_addresses(entries, 2), DISC_OK);
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(discovery_search(context_), DISC_OK);
+    testing::internal::GetCapturedStdout();
+    EXPECT_EQ(discovery_search_sent(context_), 0);
+    EXPECT_EQ(discovery_search_sent(nullptr), 0);
 }
 
 TEST_F(Context, DeliversRepliesWithItsOwnClientIdOnly) {
@@ -99,8 +136,7 @@ TEST_F(Context, DeliversRepliesWithItsOwnClientIdOnly) {
     camera_.send_to(kPort, "Device-ID=bbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbb\r\n");  // no Client-ID at all
     camera_.send_to(kPort, reply(id(), "cccccccccccccccccccccccccccccccc", "Device-Name=\"Hall\"\r\n"));
     camera_.send_to(kPort, reply(id(), "dddddddddddddddddddddddddddddddd"));
-    ASSERT_TRUE(eventually([&] { return received_.device_count() == 2; }));
-    std::this_thread::sleep_for(std::chrono::milliseconds(250));
+    wait_for_marker();
     std::lock_guard<std::mutex> hold(received_.lock);
     ASSERT_EQ(received_.devices.size(), 2U);
     EXPECT_STREQ(received_.devices[0].device_id, "cccccccccccccccccccccccccccccccc");
@@ -145,8 +181,7 @@ TEST_F(Context, EachCommandGetsAtMostOneResult) {
     camera_.send_to(kPort, result(id(), "MCTP/1.0 200 OK", "77"));           // never sent
     camera_.send_to(kPort, "MCTP/1.0 200 OK\r\nClient-ID:" + std::string(id()) + "\r\n");  // no CSeq
     camera_.send_to(kPort, result(id(), "MCTP/1.0 200 OK", "1"));
-    ASSERT_TRUE(eventually([&] { return received_.result_count() == 2; }));
-    std::this_thread::sleep_for(std::chrono::milliseconds(250));
+    wait_for_marker();
     std::lock_guard<std::mutex> hold(received_.lock);
     EXPECT_EQ(received_.results, (std::vector<std::string>{"401", "200"}));
 }
@@ -157,8 +192,7 @@ TEST_F(Context, OldestPendingCommandIsForgottenAfterFifty) {
     }
     camera_.send_to(kPort, result(id(), "HDS/1.0 403 Forbidden", "1"));   // overwritten by the 51st
     camera_.send_to(kPort, result(id(), "HDS/1.0 403 Forbidden", "51"));
-    ASSERT_TRUE(eventually([&] { return received_.result_count() == 1; }));
-    std::this_thread::sleep_for(std::chrono::milliseconds(250));
+    wait_for_marker();
     EXPECT_EQ(received_.result_count(), 1U);
 }
 
@@ -175,7 +209,8 @@ TEST_F(Context, FirstHandlerRegistrationStays) {
     Received other;
     EXPECT_EQ(discovery_set_device_handler(context_, on_device, &other), DISC_OK);
     camera_.send_to(kPort, reply(id(), std::string(32, 'h')));
-    ASSERT_TRUE(eventually([&] { return received_.device_count() == 1; }));
+    wait_for_marker();
+    EXPECT_EQ(received_.device_count(), 1U);
     EXPECT_EQ(other.device_count(), 0U);
 }
 

@@ -25,16 +25,35 @@ const std::string kIdA = "AAAAAAAAAAAAAAAAAAAAAAAAAAAAAA01";
 const std::string kIdB = "BBBBBBBBBBBBBBBBBBBBBBBBBBBBBB02";
 const std::string kIdC = "CCCCCCCCCCCCCCCCCCCCCCCCCCCCCC03";
 
+// Each simulator holds a marker camera after its real ones. The simulator
+// sends the answers to one request in camera order, and those to later
+// requests after them, so once a marker's answer is in, every answer its
+// simulator sent before it is in too.
+const std::string kMarkerA = "02:00:00:00:00:FA";
+const std::string kMarkerC = "02:00:00:00:00:FC";
+bool is_marker(const std::string& mac) { return mac == kMarkerA || mac == kMarkerC; }
+
 struct Seen {
     std::mutex lock;
     std::vector<DeviceRecord> devices;
     std::vector<std::string> results;
 
+    // Calls per camera, markers left out.
     std::map<std::string, int> calls_by_mac() {
         std::lock_guard<std::mutex> hold(lock);
         std::map<std::string, int> calls;
         for (const DeviceRecord& r : devices) {
-            ++calls[r.mac];
+            if (!is_marker(r.mac)) {
+                ++calls[r.mac];
+            }
+        }
+        return calls;
+    }
+    int marker_calls() {
+        std::lock_guard<std::mutex> hold(lock);
+        int calls = 0;
+        for (const DeviceRecord& r : devices) {
+            calls += is_marker(r.mac);
         }
         return calls;
     }
@@ -73,10 +92,12 @@ protected:
                                {"--camera", "kind=text,id=" + kIdA + ",mac=02:00:00:00:00:0A,ip=10.213.0.11,name=Porch,"
                                             "user=admin,password=secret",
                                 "--camera", "kind=text,id=" + kIdB + ",mac=02:00:00:00:00:0B,ip=10.213.0.12,"
-                                            "user=admin,password=secret,cmd_result=403"});
+                                            "user=admin,password=secret,cmd_result=403",
+                                "--camera", "kind=text,id=MARKERAMARKERAMARKERAMARKERAMARK,mac=" + kMarkerA});
         camera_c_ = new CamSim(*lab_, 1,
                                {"--camera", "kind=text,id=" + kIdC + ",mac=02:00:00:00:00:0C,ip=10.213.0.13,"
-                                            "user=admin,password=secret"});
+                                            "user=admin,password=secret",
+                                "--camera", "kind=text,id=MARKERCMARKERCMARKERCMARKERCMARK,mac=" + kMarkerC});
     }
     static void TearDownTestSuite() {
         delete camera_a_;
@@ -84,6 +105,7 @@ protected:
         delete lab_;
     }
     void SetUp() override {
+        discovery_clear_local_addresses();
         ASSERT_EQ(discovery_open(DISCOVERY_GROUP, DISCOVERY_PORT, DISCOVERY_SEND_TIMEOUT_S, &context_), DISC_OK);
         discovery_set_device_handler(context_, on_device, &seen_);
         discovery_set_result_handler(context_, on_result, &seen_);
@@ -102,6 +124,15 @@ protected:
         ASSERT_EQ(discovery_set_local_addresses(entries, 2), DISC_OK);
     }
     static size_t searches_received(CamSim& camera) { return camera.events("search").size(); }
+
+    // Searches from both PC addresses and waits until both markers have
+    // answered both (each answer is heard on both interfaces): then every
+    // answer to anything sent before has been handled.
+    void search_and_wait_for_markers() {
+        const int before = seen_.marker_calls();
+        ASSERT_EQ(discovery_search(context_), DISC_OK);
+        ASSERT_TRUE(waitFor([&] { return seen_.marker_calls() == before + 8; }, 3s));
+    }
 
     int command(const std::string& id, const char* password, int32_t kind, const void* params) {
         const CommandAuth auth{id.c_str(), "admin", password};
@@ -131,22 +162,22 @@ CamSim* LabSearch::camera_c_ = nullptr;
 
 }  // namespace
 
-// First in this program: the process-wide address table is still empty.
 TEST_F(LabSearch, WithoutLocalAddressesNothingIsSent) {
     const size_t before = searches_received(*camera_a_);
     EXPECT_EQ(discovery_search(context_), DISC_E_NOT_READY);
-    std::this_thread::sleep_for(300ms);
-    EXPECT_EQ(searches_received(*camera_a_), before);
+    // The next search, once addresses are known, is all the camera gets.
+    use_pc_addresses();
+    search_and_wait_for_markers();
+    EXPECT_EQ(searches_received(*camera_a_), before + 2);
 }
 
 TEST_F(LabSearch, FindsEveryCameraOncePerPcInterface) {
+    const size_t earlier = camera_c_->received().size();  // other tests' datagrams
     use_pc_addresses();
-    ASSERT_EQ(discovery_search(context_), DISC_OK);
     // Each camera gets the search from both PC addresses and answers both;
     // the PC is a member of the group on both interfaces, which share one
     // LAN here, so it hears each answer on both.
-    ASSERT_TRUE(waitFor([&] { return seen_.calls_by_mac().size() == 3; }, 3s));
-    std::this_thread::sleep_for(500ms);
+    search_and_wait_for_markers();
     const auto calls = seen_.calls_by_mac();
     EXPECT_EQ(calls.at("02:00:00:00:00:0A"), 4);
     EXPECT_EQ(calls.at("02:00:00:00:00:0B"), 4);
@@ -157,7 +188,9 @@ TEST_F(LabSearch, FindsEveryCameraOncePerPcInterface) {
 
     // The request each camera got is byte-exact and came from each PC address.
     std::vector<std::string> sources;
-    for (const auto& datagram : camera_c_->received()) {
+    const auto datagrams = camera_c_->received();
+    for (size_t i = earlier; i < datagrams.size(); ++i) {
+        const auto& datagram = datagrams[i];
         if (datagram.bytes.rfind("SEARCH", 0) == 0) {
             sources.push_back(datagram.from.substr(0, datagram.from.find(':')));
             EXPECT_EQ(datagram.bytes, "SEARCH * HDS/1.0\r\nCSeq:1\r\nClient-ID:" +
@@ -176,10 +209,16 @@ TEST_F(LabSearch, AnotherContextsRepliesNeverArrive) {
     ASSERT_EQ(discovery_open(DISCOVERY_GROUP, DISCOVERY_PORT, DISCOVERY_SEND_TIMEOUT_S, &other), DISC_OK);
     discovery_set_device_handler(other, on_device, &other_seen);
     ASSERT_NE(std::string(discovery_client_id(other)), discovery_client_id(context_));
-    ASSERT_EQ(discovery_search(context_), DISC_OK);
-    ASSERT_TRUE(waitFor([&] { return seen_.calls_by_mac().size() == 3; }, 3s));
-    std::this_thread::sleep_for(500ms);
-    EXPECT_TRUE(other_seen.calls_by_mac().empty());
+    search_and_wait_for_markers();
+    EXPECT_EQ(seen_.calls_by_mac().size(), 3U);
+    // The other context reads the same datagrams from its own socket; its
+    // own search's markers follow them there.
+    ASSERT_EQ(discovery_search(other), DISC_OK);
+    ASSERT_TRUE(waitFor([&] { return other_seen.marker_calls() == 8; }, 3s));
+    EXPECT_EQ(other_seen.calls_by_mac().size(), 3U);
+    for (const auto& [mac, calls] : other_seen.calls_by_mac()) {
+        EXPECT_EQ(calls, 4) << mac;  // its own search's answers only
+    }
     discovery_close(other);
 }
 
@@ -197,7 +236,8 @@ TEST_F(LabSearch, CommandsReturnTheCamerasAnswerOnce) {
     copy_text_field(moved.ip, sizeof moved.ip, "10.213.0.99");
     ASSERT_EQ(command(kIdC, "secret", CMD_NETCONF, &moved), DISC_OK);
     ASSERT_TRUE(waitFor([&] { return seen_.result_count() == 3; }, 3s));
-    std::this_thread::sleep_for(500ms);
+    // A repeated answer would come before the answers to a later search.
+    search_and_wait_for_markers();
     {
         std::lock_guard<std::mutex> hold(seen_.lock);
         EXPECT_EQ(seen_.results, (std::vector<std::string>{"401", "403", "200"}));
@@ -266,13 +306,20 @@ TEST_F(LabSearch, TheFinderSearchesBothProtocols) {
         yard = both.records[0];
     }
     finder.SetBroadcastDevice(yard);
+    // The first copy's answer may end the wait before the simulator has
+    // logged the second copy.
     std::set<std::string> search_sources, set_sources;
-    for (const auto& datagram : broadcast.received()) {
-        const std::string source = datagram.from.substr(0, datagram.from.find(':'));
-        if (datagram.bytes == std::string("DH\x01\x01", 4)) search_sources.insert(source);
-        if (datagram.bytes.size() == BROADCAST_RECORD_SIZE && datagram.bytes[2] == 0x02) set_sources.insert(source);
-    }
     const std::set<std::string> pc(lab_->pcAddresses.begin(), lab_->pcAddresses.end());
+    waitFor([&] {
+        search_sources.clear();
+        set_sources.clear();
+        for (const auto& datagram : broadcast.received()) {
+            const std::string source = datagram.from.substr(0, datagram.from.find(':'));
+            if (datagram.bytes == std::string("DH\x01\x01", 4)) search_sources.insert(source);
+            if (datagram.bytes.size() == BROADCAST_RECORD_SIZE && datagram.bytes[2] == 0x02) set_sources.insert(source);
+        }
+        return search_sources == pc && set_sources == pc;
+    }, 3s);
     EXPECT_EQ(search_sources, pc);
     EXPECT_EQ(set_sources, pc);
     finder.Stop();

@@ -25,6 +25,10 @@ struct Lab {
   std::vector<std::string> pcInterfaces;
   std::vector<std::string> camNamespaces;
   std::vector<std::string> camAddresses;  // same order as camNamespaces
+  // Each camera's LAN: the index of the PC interface on the same bridge (all
+  // 0 unless the lab was made with --separate-lans).
+  std::vector<size_t> camLans;
+  bool separateLans = false;
   std::string netmask;
 
   // nullopt when KEPLIN_LAB is not 1 or a variable is missing.
@@ -126,6 +130,17 @@ class UdpSocket {
  private:
   int fd_ = -1;
 };
+
+// What a program printed and how it ended.
+struct ProgramOutput {
+  int status = -1;  // exit status; -1 when it did not exit normally
+  std::string out;
+  std::string err;
+};
+
+// Runs argv (argv[0] looked up in PATH) to its end in this namespace and
+// collects both outputs; throws std::runtime_error when it cannot start.
+ProgramOutput runProgram(const std::vector<std::string>& argv);
 
 // A fresh folder under $TMPDIR (or /tmp); the caller removes it.
 std::string makeTempDir();

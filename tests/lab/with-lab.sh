@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# with-lab.sh [--cams K] [--pc-ifaces N] -- COMMAND [ARGS...]
+# with-lab.sh [--cams K] [--pc-ifaces N] [--separate-lans] -- COMMAND [ARGS...]
 #
 # Builds a private LAN out of network namespaces, runs COMMAND inside its PC
 # namespace and removes the LAN again, whatever happens:
@@ -9,6 +9,10 @@
 #   <prefix>pc   the PC: interfaces lan0..lan<N-1>, 10.213.0.1, .2, ...
 #   <prefix>c1.. the cameras: one interface lan0 each, 10.213.0.11, .12, ...
 #
+# With --separate-lans every PC interface has a LAN of its own: lan<i> is
+# 10.213.<i>.1 on bridge br<i>, the PC's default route goes through lan0, and
+# camera j sits on LAN (j-1) mod N as 10.213.<LAN>.<10+j>.
+#
 # Nothing is created in, or connected to, the machine's own namespace: the veth
 # pairs are made inside the switch namespace with their far end moved straight
 # into the PC or camera namespace. Every namespace has lo up and a default
@@ -17,19 +21,23 @@
 #
 # COMMAND sees KEPLIN_LAB=1, KEPLIN_LAB_PREFIX, KEPLIN_LAB_PC_NS,
 # KEPLIN_LAB_PC_ADDRS, KEPLIN_LAB_PC_IFACES, KEPLIN_LAB_CAM_NS,
-# KEPLIN_LAB_CAM_ADDRS (lists comma-separated) and KEPLIN_LAB_NETMASK.
+# KEPLIN_LAB_CAM_ADDRS, KEPLIN_LAB_CAM_LANS (each camera's LAN, the index of
+# the PC interface on it; lists comma-separated), KEPLIN_LAB_SEPARATE_LANS (0
+# or 1) and KEPLIN_LAB_NETMASK.
 # The script exits with COMMAND's status; 77 when no lab can be made (1 when
 # CI=true, so that CI never passes without its network tests).
 set -uo pipefail
 
 cams=1
 pc_ifaces=1
+separate=0
 while [ $# -gt 0 ]; do
   case "$1" in
     --cams) cams=$2; shift 2 ;;
     --pc-ifaces) pc_ifaces=$2; shift 2 ;;
+    --separate-lans) separate=1; shift ;;
     --) shift; break ;;
-    -h|--help) sed -n '2,22p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+    -h|--help) sed -n '2,28p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
     *) echo "with-lab: unknown option $1" >&2; exit 2 ;;
   esac
 done
@@ -54,7 +62,6 @@ cannot_make_lab() {
 [ "$(id -u)" -eq 0 ] || cannot_make_lab "needs root"
 command -v ip >/dev/null || cannot_make_lab "the ip command (iproute2) is missing"
 
-subnet=10.213.0
 netmask=255.255.255.0
 # Namespace names: kl<owner pid>r<random>sw|pc|c<i>. The owner pid lets a later
 # run recognise (and sweep) the leftovers of a run that was killed with -9.
@@ -140,14 +147,19 @@ fail_setup() {
 sw="${prefix}sw"
 pc="${prefix}pc"
 add_ns "$sw" || cannot_make_lab "ip netns add does not work here"
-ip -n "$sw" link add br0 type bridge mcast_snooping 0 stp_state 0 || fail_setup "no bridge"
-ip -n "$sw" link set br0 up || fail_setup "bridge up"
+lans=1
+[ "$separate" -eq 0 ] || lans=$pc_ifaces
+for ((l = 0; l < lans; l++)); do
+  ip -n "$sw" link add "br$l" type bridge mcast_snooping 0 stp_state 0 || fail_setup "no bridge"
+  ip -n "$sw" link set "br$l" up || fail_setup "bridge up"
+done
 
-# attach NS IFACE PORT ADDR: a veth from switch port PORT to IFACE in NS.
+# attach NS IFACE PORT ADDR LAN: a veth from port PORT of bridge br<LAN> to
+# IFACE in NS.
 attach() {
-  local ns=$1 iface=$2 port=$3 addr=$4
+  local ns=$1 iface=$2 port=$3 addr=$4 lan=$5
   ip -n "$sw" link add "$port" type veth peer name "$iface" netns "$ns" || return 1
-  ip -n "$sw" link set "$port" master br0 up || return 1
+  ip -n "$sw" link set "$port" master "br$lan" up || return 1
   ip -n "$ns" addr add "$addr/24" dev "$iface" || return 1
   ip -n "$ns" link set "$iface" up || return 1
 }
@@ -156,8 +168,8 @@ add_ns "$pc" || fail_setup "ip netns add $pc"
 pc_addrs=()
 pc_names=()
 for ((i = 0; i < pc_ifaces; i++)); do
-  addr="$subnet.$((i + 1))"
-  attach "$pc" "lan$i" "pc$i" "$addr" || fail_setup "PC interface lan$i"
+  if [ "$separate" -eq 1 ]; then addr="10.213.$i.1"; lan=$i; else addr="10.213.0.$((i + 1))"; lan=0; fi
+  attach "$pc" "lan$i" "pc$i" "$addr" "$lan" || fail_setup "PC interface lan$i"
   pc_addrs+=("$addr")
   pc_names+=("lan$i")
 done
@@ -165,20 +177,23 @@ ip -n "$pc" route add default dev lan0 || fail_setup "PC default route"
 
 cam_ns=()
 cam_addrs=()
+cam_lans=()
 for ((i = 1; i <= cams; i++)); do
   ns="${prefix}c$i"
-  addr="$subnet.$((10 + i))"
+  lan=$(((i - 1) % lans))
+  addr="10.213.$lan.$((10 + i))"
   add_ns "$ns" || fail_setup "ip netns add $ns"
-  attach "$ns" lan0 "cam$i" "$addr" || fail_setup "camera interface $i"
+  attach "$ns" lan0 "cam$i" "$addr" "$lan" || fail_setup "camera interface $i"
   ip -n "$ns" route add default dev lan0 || fail_setup "camera default route $i"
   cam_ns+=("$ns")
   cam_addrs+=("$addr")
+  cam_lans+=("$lan")
 done
 
 # Bridge ports without STP forward as soon as both veth ends are up; wait for
 # it so that the first datagram of the command is not lost.
 for _ in $(seq 1 50); do
-  if ! ip -n "$sw" link show master br0 | grep -q 'state DOWN\|LOWERLAYERDOWN'; then break; fi
+  if ! ip -n "$sw" link show type veth | grep -q 'state DOWN\|LOWERLAYERDOWN'; then break; fi
   sleep 0.1
 done
 
@@ -190,6 +205,8 @@ export KEPLIN_LAB_PC_ADDRS="$(join "${pc_addrs[@]}")"
 export KEPLIN_LAB_PC_IFACES="$(join "${pc_names[@]}")"
 export KEPLIN_LAB_CAM_NS="$(join "${cam_ns[@]+"${cam_ns[@]}"}")"
 export KEPLIN_LAB_CAM_ADDRS="$(join "${cam_addrs[@]+"${cam_addrs[@]}"}")"
+export KEPLIN_LAB_CAM_LANS="$(join "${cam_lans[@]+"${cam_lans[@]}"}")"
+export KEPLIN_LAB_SEPARATE_LANS="$separate"
 export KEPLIN_LAB_NETMASK="$netmask"
 
 # The command runs as a background job so that the signal traps fire at once;

@@ -40,6 +40,20 @@ TEST(ResourceChain, OneChainForEveryModule) {
   EXPECT_NE(probe_find(keplin::kResourceBitmap, 503), nullptr);
 }
 
+TEST(ResourceChain, AModuleFindsItsOwnResourcesFirst) {
+  // The library holds its own 500; a lookup on its behalf finds that one,
+  // and whatever it lacks as the chain does.
+  const void* library = reinterpret_cast<const void*>(&probe_find);
+  const keplin::ResourceEntry* own = keplin::FindModuleResource(library, keplin::kResourceBitmap, 500);
+  ASSERT_NE(own, nullptr);
+  EXPECT_NE(own, keplin::FindResource(keplin::kResourceBitmap, 500));
+  EXPECT_EQ(keplin::FindModuleResource(library, keplin::kResourceBitmap, 503),
+            keplin::FindResource(keplin::kResourceBitmap, 503));
+  EXPECT_EQ(keplin::FindModuleResource(reinterpret_cast<const void*>(&Pixel), keplin::kResourceBitmap, 500),
+            keplin::FindResource(keplin::kResourceBitmap, 500));
+  EXPECT_EQ(keplin::LoadStringResource(library, 500), "");  // a bitmap is no string
+}
+
 TEST(ResourceChain, ModuleLoadedAtRunTime) {
   EXPECT_EQ(Pixel(502), wxNullColour);
   void* plugin = dlopen(KEPLIN_RESOURCE_PLUGIN, RTLD_NOW | RTLD_LOCAL);

@@ -4,7 +4,9 @@
 #include <cstring>
 #include <memory>
 #include <string>
+#include <vector>
 
+#include <wx/dcclient.h>
 #include <wx/frame.h>
 
 #include "skin/Lumora.h"
@@ -79,6 +81,15 @@ TEST(Texts, LengthsCountLikeTheCodePageAndCopiesCutAtCharacters) {
   EXPECT_STREQ(buffer, "ab\xE6\x90\x9C");
   lumora::CopyBounded(buffer, sizeof buffer, nullptr);
   EXPECT_STREQ(buffer, "");
+
+  // Cut as the code page counts, never inside a character, and never past the buffer.
+  char wide[lumora::Utf8Capacity(4)];
+  lumora::CopyCodePageBounded(wide, sizeof wide, "\xE6\x90\x9C\xE7\xB4\xA2\xE6\x90\x9C", 4);
+  EXPECT_STREQ(wide, "\xE6\x90\x9C\xE7\xB4\xA2");
+  lumora::CopyCodePageBounded(wide, sizeof wide, "a\xF0\x9F\x93\xB7\xF0\x9F\x93\xB7", 4);
+  EXPECT_STREQ(wide, "a\xF0\x9F\x93\xB7");  // a 4-byte character counts two
+  lumora::CopyCodePageBounded(wide, 3, "abcd", 4);  // a smaller buffer still bounds the copy
+  EXPECT_STREQ(wide, "ab");
 
   CButtonRect button(0, 0, 10, 10, nullptr, 1, 0);
   const std::string longText(400, 'x');
@@ -255,6 +266,34 @@ TEST_F(DrawnButton, LabelAreaCountsAsTheButton) {
   EXPECT_FALSE(button.PtInRect({45, 20}));
 }
 
+// `count` copies of one Chinese character (two code-page bytes, three in UTF-8).
+std::string Chinese(int count) {
+  std::string text;
+  for (int i = 0; i < count; ++i) text += "\xE6\x90\x9C";
+  return text;
+}
+
+TEST_F(DrawnButton, TextsKeep255BytesAsTheCodePageCountsThem) {
+  // 127 Chinese characters and one letter are 255 bytes in the code page:
+  // kept whole although they take 382 bytes here.
+  const std::string fits = Chinese(127) + "x";
+  CButtonRect button(10, 10, 40, 40, frame, 1, 0);
+  button.DrawBkTips(SolidImage(30, 30, 1, 2, 3), fits.c_str(), 0, 0);
+  EXPECT_EQ(button.GetWndText(), fits);
+  const int a = lumora::DefaultCharWidth(frame);
+  ASSERT_GT(a, 0);
+  EXPECT_EQ(button.SetWindowTextO(fits.c_str(), 0), 1);
+  EXPECT_EQ(button.GetLabelRect().Width(), 255 * a + 7);
+
+  // One more character is cut whole, not split.
+  const std::string tooLong = Chinese(128);
+  button.DrawBkTips(SolidImage(30, 30, 1, 2, 3), tooLong.c_str(), 0, 0);
+  EXPECT_EQ(button.GetWndText(), Chinese(127));
+  EXPECT_EQ(button.SetWindowTextO(tooLong.c_str(), 0), 1);
+  EXPECT_EQ(button.GetLabelRect().Width(), 254 * a + 7);
+  EXPECT_EQ(lumora::TipWidth(button.GetWndText()), 9 * 254);
+}
+
 TEST_F(DrawnButton, ResourceBitmapOfTheLibrary) {
   CButtonRect button(0, 0, 2, 3, frame, 1, 0);
   button.DrawBkTips(15001u, nullptr, 0, 0);
@@ -267,6 +306,95 @@ TEST_F(DrawnButton, ResourceBitmapOfTheLibrary) {
   missing.DrawBkTips(4321u, "text", 1, 0);  // unknown id: nothing drawn, nothing fails
   EXPECT_EQ(PixelAt(Render(missing), 10, 10), wxColour(0, 0, 64));
   EXPECT_STREQ(missing.GetWndText(), "text");
+}
+
+// A parent that paints as the skinned windows do: its background, then its
+// buttons. GTK here repaints the whole window on every paint; this parent
+// draws only what was invalidated since its last paint, as a partial repaint
+// does, so that an area a button forgets to invalidate keeps its old pixels.
+class PaintedParent : public wxFrame {
+ public:
+  static inline const wxColour kBack{0, 0, 64};
+
+  PaintedParent()
+      : wxFrame(nullptr, wxID_ANY, "parent", wxPoint(40, 40), wxSize(300, 200), wxBORDER_NONE) {
+    SetBackgroundStyle(wxBG_STYLE_PAINT);
+    Bind(wxEVT_PAINT, [this](wxPaintEvent&) {
+      wxPaintDC dc(this);
+      if (!m_dirty.IsEmpty()) dc.SetDeviceClippingRegion(m_dirty);  // else an expose: all of it
+      m_dirty.Clear();
+      dc.SetBrush(wxBrush(kBack));
+      dc.SetPen(*wxTRANSPARENT_PEN);
+      dc.DrawRectangle(wxPoint(0, 0), GetClientSize());
+      for (CButtonRect* button : buttons) button->ReflushDC(&dc);
+    });
+  }
+  void Refresh(bool erase = true, const wxRect* rect = nullptr) override {
+    m_dirty.Union(rect ? *rect : wxRect(GetClientSize()));
+    wxFrame::Refresh(erase, rect);
+  }
+  std::vector<CButtonRect*> buttons;
+
+ private:
+  wxRegion m_dirty;
+};
+
+class ShownButton : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    parent = new PaintedParent;
+    parent->Show();
+    ASSERT_TRUE(PumpUntil([&] { return parent->IsShownOnScreen(); }));
+  }
+  void TearDown() override {
+    parent->Destroy();
+    Pump(std::chrono::milliseconds(10));
+  }
+  // Red text pixels on screen in the band just below the button.
+  int RedBelow() {
+    return CountColour(ShownPixels(*parent), wxRect(20, 60, 200, 12), wxColour(255, 0, 0));
+  }
+
+  PaintedParent* parent = nullptr;
+};
+
+TEST_F(ShownButton, TextBelowTheButtonIsErasedWhenHiddenRetextedOrDeleted) {
+  // Aligned to the far edge, the image text's layout (which starts a quarter
+  // of the spare height down) puts it partly below the button.
+  const wxImage grey = SolidImage(200, 40, 128, 128, 128);
+  auto* button = new CButtonRect(20, 20, 220, 60, parent, 1, 0x0000FF);
+  button->SetAlignment(2);
+  button->DrawBkTips(grey, "Search the network", 0, 1);
+  parent->buttons.push_back(button);
+  parent->Refresh();
+  ASSERT_GT(RedBelow(), 0) << "the text should reach below the button";
+
+  button->ShowEnable(false);
+  EXPECT_EQ(RedBelow(), 0) << "hidden";
+  button->ShowEnable(true);
+  EXPECT_GT(RedBelow(), 0);
+
+  button->DrawBkTips(grey, "Search the network", 0, 0);  // the text becomes the tip
+  EXPECT_EQ(RedBelow(), 0) << "re-texted";
+  button->DrawBkTips(grey, "Search", 0, 1);
+  EXPECT_GT(RedBelow(), 0);
+
+  parent->buttons.clear();
+  delete button;
+  const wxImage shown = ShownPixels(*parent);
+  EXPECT_EQ(CountColour(shown, wxRect(20, 60, 200, 12), wxColour(255, 0, 0)), 0) << "deleted";
+  EXPECT_EQ(PixelAt(shown, 120, 40), PaintedParent::kBack);
+}
+
+TEST_F(ShownButton, DeletedAfterItsParentDoesNotTouchIt) {
+  auto button = std::make_unique<CButtonRect>(20, 20, 60, 60, parent, 1, 0);
+  button->DrawBkTips(SolidImage(40, 40, 9, 9, 9), "tip", 1, 1);
+  parent->Destroy();
+  parent = new PaintedParent;
+  Pump(std::chrono::milliseconds(20));  // the old parent is gone now
+  EXPECT_EQ(button->SetFocus(1), 1);    // draws nothing, invalidates nothing
+  EXPECT_EQ(button->DrawNewText("caption", 0), 0);
+  button.reset();
 }
 
 }  // namespace

@@ -6,11 +6,13 @@
 
 #include <cstdio>
 #include <fstream>
+#include <functional>
 #include <string>
 #include <vector>
 
 #include <wx/button.h>
 #include <wx/frame.h>
+#include <wx/timer.h>
 #include <wx/uiaction.h>
 
 #include "skin/Lumora.h"
@@ -28,13 +30,17 @@ template <typename Base>
 class Recording : public Base {
  public:
   using Base::Base;
-  void DoMsgId(unsigned id) override { clicks.push_back(id); }
+  void DoMsgId(unsigned id) override {
+    clicks.push_back(id);
+    if (whileClicked) whileClicked();
+  }
   CButtonRect*& Slot(int i) { return this->m_pButtonRect[i]; }
   CButtonRect* Current() const { return this->m_pCurButton; }
   CMytipDlg* Tip() const { return this->m_pTipDlg; }
   void SetTitleFrame(int on) { this->m_bTitleFrame = on; }
   void Route() { this->RouteSkinEvents(); }
   std::vector<unsigned> clicks;
+  std::function<void()> whileClicked;  // runs inside DoMsgId
 };
 
 class TestDialog : public Recording<CNewDialog> {
@@ -269,6 +275,54 @@ TEST_F(SkinDialog, TitleFrameClickDragsTheWindow) {
   sim.MouseUp();
   ASSERT_TRUE(PumpUntil([&] { return !dialog->HasCapture(); }));
   EXPECT_EQ(dialog->GetPosition(), start + wxPoint(30, 20));
+}
+
+TEST_F(SkinDialog, NoDragWhenTheButtonCameUpDuringTheClick) {
+  dialog->SetTitleFrame(1);
+  dialog->Slot(0) = MakeButton(dialog, {150, 0, 250, 20}, 9);
+  const wxPoint start = dialog->GetPosition();
+  PointAt({200, 10});
+  wxUIActionSimulator sim;
+  // DoMsgId runs a message box; the button comes up while it is open and the
+  // box's modal loop takes the release.
+  dialog->whileClicked = [&] {
+    wxDialog box(dialog, wxID_ANY, "message", wxPoint(700, 600), wxSize(120, 60));
+    wxTimer closer;
+    closer.Bind(wxEVT_TIMER, [&](wxTimerEvent&) { box.EndModal(wxID_OK); });
+    box.CallAfter([&] {
+      sim.MouseUp();
+      closer.StartOnce(200);
+    });
+    box.ShowModal();
+  };
+  sim.MouseDown();
+  ASSERT_TRUE(PumpUntil([&] { return !dialog->clicks.empty(); }));
+  ASSERT_FALSE(wxGetMouseState().LeftIsDown());
+  EXPECT_FALSE(dialog->HasCapture());
+
+  sim.MouseMove(dialog->ClientToScreen(wxPoint(200, 10)) + wxPoint(30, 20));
+  Pump(std::chrono::milliseconds(150));
+  EXPECT_EQ(dialog->GetPosition(), start) << "the window must not follow a pointer with no button down";
+}
+
+TEST_F(SkinDialog, ClosingTheModelessDialogCleansUpAndTheTipStaysBelowOtherPrograms) {
+  dialog->Slot(0) = MakeButton(dialog, {50, 50, 150, 90}, 7, "tip");
+  dialog->Refresh();
+  EXPECT_EQ(PixelAt(ShownPixels(*dialog), 100, 70), wxColour(100, 100, 100));
+  dialog->OnMouseMove(0, {100, 70});
+  ASSERT_NE(dialog->Tip(), nullptr);
+  EXPECT_FALSE(dialog->Tip()->HasFlag(wxSTAY_ON_TOP));
+
+  EXPECT_TRUE(dialog->Close());  // the window's close box
+  EXPECT_EQ(dialog->cancels, 1);
+  EXPECT_FALSE(dialog->IsShown());
+  EXPECT_EQ(dialog->Slot(0), nullptr);
+  EXPECT_EQ(dialog->Tip(), nullptr);
+
+  // Shown again, it paints without the buttons it had.
+  dialog->Show();
+  ASSERT_TRUE(PumpUntil([&] { return dialog->IsShownOnScreen(); }));
+  EXPECT_EQ(PixelAt(ShownPixels(*dialog), 100, 70), kFlatGrey);
 }
 
 TEST(SkinView, InitUIHoverAndTheTipTimer) {

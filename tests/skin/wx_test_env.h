@@ -11,6 +11,10 @@
 #include <wx/dcmemory.h>
 #include <wx/image.h>
 #include <wx/init.h>
+#include <wx/utils.h>
+
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
 
 class WxEnvironment : public ::testing::Environment {
  public:
@@ -61,6 +65,29 @@ wxImage RenderToImage(const wxSize& size, Paint paint, const wxColour& fill = *w
     paint(dc);
   }
   return bitmap.ConvertToImage();
+}
+
+// What `window` shows on the display now (its client area), read back from
+// the X server once the repaints it has pending have run.
+inline wxImage ShownPixels(wxWindow& window) {
+  Pump(std::chrono::milliseconds(30));
+  window.Update();
+  Pump(std::chrono::milliseconds(30));
+  const wxSize size = window.GetClientSize();
+  const wxPoint origin = window.ClientToScreen(wxPoint(0, 0));
+  Display* display = wxGetX11Display();
+  XSync(display, False);
+  XImage* shot = XGetImage(display, DefaultRootWindow(display), origin.x, origin.y, size.x, size.y,
+                           AllPlanes, ZPixmap);
+  wxImage image(size.x, size.y);
+  if (!shot) return image;
+  for (int y = 0; y < size.y; ++y)
+    for (int x = 0; x < size.x; ++x) {
+      const unsigned long pixel = XGetPixel(shot, x, y);  // 24-bit TrueColor: 0xRRGGBB
+      image.SetRGB(x, y, (pixel >> 16) & 0xFF, (pixel >> 8) & 0xFF, pixel & 0xFF);
+    }
+  XDestroyImage(shot);
+  return image;
 }
 
 inline wxColour PixelAt(const wxImage& image, int x, int y) {

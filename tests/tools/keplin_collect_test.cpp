@@ -3,8 +3,14 @@
 // of found cameras is the rules library's, tests/rules.)
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+#include <ostream>
 #include <thread>
 
+#include "tools/keplin/output.h"
 #include "tools/keplin/session.h"
 
 using namespace keplin::cli;
@@ -34,4 +40,39 @@ TEST(KeplinResults, StatusHandedOverFromTheDispatchThread) {
     q.Push("200");
     q.Clear();  // a stale result does not answer the next command
     EXPECT_FALSE(q.Wait(10ms).has_value());
+}
+
+TEST(KeplinOutput, ReachesTheDescriptorWhileBeingWritten) {
+    int fds[2];
+    ASSERT_EQ(pipe(fds), 0);
+    ASSERT_GE(fcntl(fds[1], F_SETPIPE_SZ, 1 << 20), 1 << 20);
+    const auto pending = [&fds] {
+        int bytes = -1;
+        EXPECT_EQ(ioctl(fds[0], FIONREAD, &bytes), 0);
+        return bytes;
+    };
+    std::string expected;
+    for (int n = 0; expected.size() < 200000; ++n) expected += "line " + std::to_string(n) + "\n";
+    {
+        FdOutput output(fds[1]);
+        std::ostream out(&output);
+        out << expected.substr(0, 60000);
+        EXPECT_EQ(pending(), 0);  // a small result waits in the buffer
+        for (char c : expected.substr(60000)) out << c;
+        EXPECT_GE(pending(), 65536);  // a long one goes out as it is written
+        EXPECT_FALSE(output.Failed());
+    }
+    EXPECT_EQ(pending(), static_cast<int>(expected.size()));
+    close(fds[1]);
+    std::string received(expected.size(), '\0');
+    EXPECT_EQ(read(fds[0], received.data(), received.size()), static_cast<ssize_t>(expected.size()));
+    close(fds[0]);
+    EXPECT_EQ(received, expected);
+}
+
+TEST(KeplinOutput, AFailedWriteIsReported) {
+    FdOutput output(-1);
+    std::ostream out(&output);
+    out << "lost" << std::flush;
+    EXPECT_TRUE(output.Failed());
 }

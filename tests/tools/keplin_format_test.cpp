@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <sstream>
 
@@ -104,6 +105,71 @@ TEST(KeplinFormat, StreamedOutputOfAFullListStaysValid) {
     const std::string lines = csv.str();
     EXPECT_EQ(std::count(lines.begin(), lines.end(), '\n'), 4);
     EXPECT_NE(table.str().find("3 devices\n"), std::string::npos);
+}
+
+// Records of a camera, and of a broadcast reply, from which nothing
+// printable is missing: every field full of quotes, separators, line breaks,
+// formula signs and bytes that are not UTF-8.
+FoundDevice hostile_camera(char kind, int n) {
+    FoundDevice d;
+    d.kind = kind;
+    const char junk[] = "\"a,b\r\n=c\xB4\xF3\xFF\x01";
+    auto* bytes = kind == 'M' ? reinterpret_cast<char*>(&d.text) : reinterpret_cast<char*>(&d.broadcast);
+    const std::size_t size = kind == 'M' ? sizeof d.text : sizeof d.broadcast;
+    for (std::size_t i = 0; i < size; ++i) bytes[i] = junk[i % (sizeof junk - 1)];
+    std::snprintf(d.text.mac, sizeof d.text.mac, "02:00:00:00:00:%02X", n);
+    d.broadcast.reserved2[5] = static_cast<uint8_t>(n);
+    return d;
+}
+
+// The records of an RFC 4180 text, each as its cells.
+std::vector<std::vector<std::string>> parse_csv(const std::string& text) {
+    std::vector<std::vector<std::string>> records(1, std::vector<std::string>(1));
+    bool quoted = false;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (quoted) {
+            if (c == '"' && i + 1 < text.size() && text[i + 1] == '"') records.back().back() += text[++i];
+            else if (c == '"') quoted = false;
+            else records.back().back() += c;
+        } else if (c == '"') {
+            quoted = true;
+        } else if (c == ',') {
+            records.back().emplace_back();
+        } else if (c == '\n') {
+            records.emplace_back(1);
+        } else {
+            records.back().back() += c;
+        }
+    }
+    if (records.back() == std::vector<std::string>(1)) records.pop_back();
+    return records;
+}
+
+TEST(KeplinFormat, AFullListOfTheLongestJunkStaysValidJsonAndCsv) {
+    DeviceCollector full(4);
+    for (int n = 0; n < 6; ++n) {
+        const FoundDevice d = hostile_camera(n % 2 ? 'L' : 'M', n);
+        if (d.kind == 'M') full.AddText(d.text);
+        else full.AddBroadcast(reinterpret_cast<const uint8_t*>(&d.broadcast));
+    }
+    ASSERT_TRUE(full.Overflowed());
+    std::ostringstream json, csv, table;
+    write_devices_json(json, source_of(full));
+    write_devices_csv(csv, source_of(full));
+    write_devices_table(table, source_of(full));
+
+    const Json parsed = Json::parse(json.str());
+    ASSERT_EQ(parsed["devices"].size(), 4u);
+    EXPECT_EQ(parsed["devices"][3]["kind"], "L");
+    EXPECT_EQ(parsed["devices"][3]["mac"], device_json(hostile_camera('L', 3))["mac"]);
+    const auto records = parse_csv(csv.str());
+    ASSERT_EQ(records.size(), 5u);
+    for (const auto& record : records) EXPECT_EQ(record.size(), 24u);
+    EXPECT_EQ(records[1][9], "02:00:00:00:00:00");
+    const std::string lines = table.str();
+    EXPECT_EQ(std::count(lines.begin(), lines.end(), '\n'), 6);  // heading, four cameras, count
+    EXPECT_EQ(lines.find('\r'), std::string::npos);
 }
 
 TEST(KeplinFormat, CsvCellsThatLookLikeFormulasStayText) {

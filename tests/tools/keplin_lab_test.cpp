@@ -2,11 +2,6 @@
 // each camera receives from `keplin set`, and every exit status.
 #include <gtest/gtest.h>
 
-#include <poll.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <atomic>
 #include <cctype>
@@ -15,8 +10,6 @@
 #include <thread>
 
 #include "lab_support.h"
-
-extern char** environ;
 
 using namespace keplin::lab;
 
@@ -28,62 +21,14 @@ const std::string kId3 = "KLTESTCAMERA00000000000000000003";
 const std::string kGbkName = "\xB4\xF3\xC3\xC5";  // 大门 in GBK
 const std::string kSearchRequest("DH\x01\x01", 4);
 
-struct Outcome {
-    int status = -1;
-    std::string out;
-    std::string err;
-};
+using Outcome = ProgramOutput;
 
 // Runs `prefix... keplin args...` and collects its output and exit status.
 Outcome run(const std::vector<std::string>& args, const std::vector<std::string>& prefix = {}) {
     std::vector<std::string> argv = prefix;
     argv.push_back(Lab::kitPath("keplin"));
     argv.insert(argv.end(), args.begin(), args.end());
-    std::vector<char*> raw;
-    for (std::string& a : argv) raw.push_back(a.data());
-    raw.push_back(nullptr);
-
-    int out_pipe[2], err_pipe[2];
-    if (pipe(out_pipe) != 0 || pipe(err_pipe) != 0) throw std::runtime_error("pipe");
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, out_pipe[1], 1);
-    posix_spawn_file_actions_adddup2(&actions, err_pipe[1], 2);
-    posix_spawn_file_actions_addclose(&actions, out_pipe[0]);
-    posix_spawn_file_actions_addclose(&actions, err_pipe[0]);
-    pid_t pid;
-    int rc = posix_spawnp(&pid, raw[0], &actions, nullptr, raw.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    close(out_pipe[1]);
-    close(err_pipe[1]);
-    if (rc != 0) throw std::runtime_error("cannot start " + argv[0]);
-
-    Outcome result;
-    pollfd fds[2] = {{out_pipe[0], POLLIN, 0}, {err_pipe[0], POLLIN, 0}};
-    std::string* sinks[2] = {&result.out, &result.err};
-    int open_pipes = 2;
-    while (open_pipes > 0) {
-        if (poll(fds, 2, -1) < 0) {
-            if (errno == EINTR) continue;
-            break;
-        }
-        for (int i = 0; i < 2; ++i) {
-            if (fds[i].fd < 0 || fds[i].revents == 0) continue;
-            char buffer[4096];
-            ssize_t n = read(fds[i].fd, buffer, sizeof buffer);
-            if (n > 0) {
-                sinks[i]->append(buffer, static_cast<size_t>(n));
-            } else if (n == 0 || errno != EINTR) {
-                close(fds[i].fd);
-                fds[i].fd = -1;
-                --open_pipes;
-            }
-        }
-    }
-    int status = 0;
-    waitpid(pid, &status, 0);
-    result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return result;
+    return runProgram(argv);
 }
 
 std::vector<std::string> set_args(const std::string& target, std::vector<std::string> more) {
@@ -227,6 +172,18 @@ TEST_F(KeplinLab, SearchWithoutAnAdapterSaysSo) {
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.err.find("no search request could be sent"), std::string::npos) << r.err;
     EXPECT_EQ(r.out, "");
+}
+
+TEST_F(KeplinLab, SearchThroughAnAdapterWithoutAnAddressSaysSo) {
+    // An adapter that is up but has no IPv4 address is listed as 0.0.0.0;
+    // neither protocol's request finds a way out of it.
+    const std::string inner = "ip link set lo up && ip link add kn0 type bridge && ip link set kn0 up && exec \"$0\" \"$@\"";
+    for (const char* protocol : {"all", "text", "broadcast"}) {
+        Outcome r = run({"search", "--wait", "100", "--protocol", protocol}, {"unshare", "-n", "sh", "-c", inner});
+        EXPECT_EQ(r.status, 1) << protocol << ": " << r.err;
+        EXPECT_NE(r.err.find("no search request could be sent"), std::string::npos) << r.err;
+        EXPECT_EQ(r.out, "");
+    }
 }
 
 TEST_F(KeplinLab, TextCameraGetsNetconfThenHttpportForANewPort) {

@@ -11,12 +11,12 @@
 
 #include "broadcast_protocol.h"
 #include "text_protocol.h"
+#include "udp.h"
 
 namespace camsim {
 
 namespace {
 
-constexpr const char* kGroup = "239.255.255.250";
 constexpr size_t kMaxDatagram = 65536;
 // Datagrams read from one socket before the loop looks at the others again.
 constexpr int kReadsPerWake = 256;
@@ -33,48 +33,6 @@ sockaddr_in address(uint32_t ip_network_order, uint16_t port) {
   a.sin_addr.s_addr = ip_network_order;
   a.sin_port = htons(port);
   return a;
-}
-
-std::string lastError(const std::string& what) {
-  return what + ": " + std::strerror(errno);
-}
-
-int openSocket(uint16_t port, bool text, std::string& error) {
-  int fd = socket(AF_INET, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
-  if (fd < 0) {
-    error = lastError("socket");
-    return -1;
-  }
-  int on = 1;
-  // Large buffers: one search can make hundreds of cameras answer at once.
-  int bufsize = 4 << 20;
-  setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &bufsize, sizeof bufsize);
-  setsockopt(fd, SOL_SOCKET, SO_SNDBUF, &bufsize, sizeof bufsize);
-  if (setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on) < 0 ||
-      (!text && setsockopt(fd, SOL_SOCKET, SO_BROADCAST, &on, sizeof on) < 0)) {
-    error = lastError("setsockopt");
-    close(fd);
-    return -1;
-  }
-  sockaddr_in local = address(htonl(INADDR_ANY), port);
-  if (bind(fd, reinterpret_cast<sockaddr*>(&local), sizeof local) < 0) {
-    error = lastError("bind to port " + std::to_string(port));
-    close(fd);
-    return -1;
-  }
-  if (text) {
-    ip_mreq mreq{};
-    inet_pton(AF_INET, kGroup, &mreq.imr_multiaddr);
-    mreq.imr_interface.s_addr = htonl(INADDR_ANY);
-    if (setsockopt(fd, IPPROTO_IP, IP_ADD_MEMBERSHIP, &mreq, sizeof mreq) < 0) {
-      error = lastError("joining " + std::string(kGroup) + " on port " + std::to_string(port));
-      close(fd);
-      return -1;
-    }
-    unsigned char loop = 0;
-    setsockopt(fd, IPPROTO_IP, IP_MULTICAST_LOOP, &loop, sizeof loop);
-  }
-  return fd;
 }
 
 // Settings come from the network and may hold any bytes.
@@ -103,12 +61,12 @@ Simulator::~Simulator() {
 
 bool Simulator::open(std::string& error) {
   for (uint16_t port : options_.text_ports) {
-    int fd = openSocket(port, true, error);
+    int fd = openCameraSocket(port, true, error);
     if (fd < 0) return false;
     sockets_.push_back({fd, port, true});
   }
   if (options_.broadcast_port != 0) {
-    int fd = openSocket(options_.broadcast_port, false, error);
+    int fd = openCameraSocket(options_.broadcast_port, false, error);
     if (fd < 0) return false;
     sockets_.push_back({fd, options_.broadcast_port, false});
   }

@@ -88,12 +88,11 @@ std::string check_set_options(const SetOptions& options) {
     return {};
 }
 
-std::vector<size_t> match_target(const std::vector<FoundDevice>& devices, const std::string& target,
-                                 Protocol protocol) {
+std::vector<size_t> match_target(const DeviceSource& devices, const std::string& target, Protocol protocol) {
     std::vector<size_t> found;
     if (target.empty()) return found;
-    for (size_t i = 0; i < devices.size(); ++i) {
-        const FoundDevice& d = devices[i];
+    FoundDevice d;
+    for (size_t i = 0; devices(i, &d); ++i) {
         if (!includes(protocol, d.kind)) continue;
         bool match = d.Address() == target;
         if (d.kind == 'M')
@@ -103,6 +102,11 @@ std::vector<size_t> match_target(const std::vector<FoundDevice>& devices, const 
         if (match) found.push_back(i);
     }
     return found;
+}
+
+std::vector<size_t> match_target(const std::vector<FoundDevice>& devices, const std::string& target,
+                                 Protocol protocol) {
+    return match_target(source_of(devices), target, protocol);
 }
 
 std::string validate_fixed_addressing(const std::string& ip, const std::string& mask,

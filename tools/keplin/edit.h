@@ -37,6 +37,7 @@ std::string check_set_options(const SetOptions& options);
 // MAC (any letter case, ':' or '-') or device id equals `target`. A broadcast
 // camera has no device id; its MAC is the identifying bytes of its record
 // (rules::BroadcastCameraId).
+std::vector<size_t> match_target(const DeviceSource& devices, const std::string& target, Protocol protocol);
 std::vector<size_t> match_target(const std::vector<FoundDevice>& devices, const std::string& target,
                                  Protocol protocol);
 

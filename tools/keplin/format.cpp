@@ -81,22 +81,26 @@ std::string csv_cell(const std::string& raw) {
     return out + "\"";
 }
 
-// Left-aligned columns padded by display width, two blanks apart.
+// One line of left-aligned columns padded by display width, two blanks apart.
+std::string aligned_line(const std::vector<std::string>& row, const std::vector<size_t>& widths) {
+    std::string line;
+    for (size_t i = 0; i < row.size(); ++i) {
+        line += row[i];
+        if (i + 1 < row.size()) line.append(widths[i] - display_width(row[i]) + 2, ' ');
+    }
+    return line + "\n";
+}
+
+void widen(std::vector<size_t>& widths, const std::vector<std::string>& row) {
+    if (widths.size() < row.size()) widths.resize(row.size(), 0);
+    for (size_t i = 0; i < row.size(); ++i) widths[i] = std::max(widths[i], display_width(row[i]));
+}
+
 std::string aligned(const std::vector<std::vector<std::string>>& rows) {
     std::vector<size_t> widths;
-    for (const auto& row : rows) {
-        if (widths.size() < row.size()) widths.resize(row.size(), 0);
-        for (size_t i = 0; i < row.size(); ++i) widths[i] = std::max(widths[i], display_width(row[i]));
-    }
+    for (const auto& row : rows) widen(widths, row);
     std::string out;
-    for (const auto& row : rows) {
-        std::string line;
-        for (size_t i = 0; i < row.size(); ++i) {
-            line += row[i];
-            if (i + 1 < row.size()) line.append(widths[i] - display_width(row[i]) + 2, ' ');
-        }
-        out += line + "\n";
-    }
+    for (const auto& row : rows) out += aligned_line(row, widths);
     return out;
 }
 
@@ -118,18 +122,10 @@ Json device_json(const FoundDevice& device) {
 
 namespace {
 
-DeviceSource FromVector(const std::vector<FoundDevice>& devices) {
-    return [&devices](std::size_t index, FoundDevice* device) {
-        if (index >= devices.size()) return false;
-        *device = devices[index];
-        return true;
-    };
-}
-
 template <typename Writer>
 std::string Written(const std::vector<FoundDevice>& devices, Writer writer) {
     std::ostringstream out;
-    writer(out, FromVector(devices));
+    writer(out, source_of(devices));
     return out.str();
 }
 
@@ -206,11 +202,16 @@ void write_devices_csv(std::ostream& out, const DeviceSource& source) {
 }
 
 void write_devices_table(std::ostream& out, const DeviceSource& source) {
-    std::vector<std::vector<std::string>> rows = {{"No.", "Kind", "Name", "IP", "MAC", "Port", "DHCP", "Device ID"}};
+    const std::vector<std::string> header = {"No.", "Kind", "Name", "IP", "MAC", "Port", "DHCP", "Device ID"};
+    std::vector<size_t> widths;
+    widen(widths, header);
     FoundDevice device;
-    for (std::size_t index = 0; source(index, &device); ++index) rows.push_back(table_row(index + 1, device));
-    const std::size_t count = rows.size() - 1;
-    out << aligned(rows) << count << (count == 1 ? " device\n" : " devices\n");
+    std::size_t count = 0;
+    for (; source(count, &device); ++count) widen(widths, table_row(count + 1, device));
+    out << aligned_line(header, widths);
+    for (std::size_t index = 0; index < count && source(index, &device); ++index)
+        out << aligned_line(table_row(index + 1, device), widths);
+    out << count << (count == 1 ? " device\n" : " devices\n");
 }
 
 std::string devices_json(const std::vector<FoundDevice>& devices) { return Written(devices, write_devices_json); }

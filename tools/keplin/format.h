@@ -22,15 +22,13 @@ using Json = nlohmann::ordered_json;
 // {"kind":"L","ip","mask","gateway","dns","http_port","device_name",
 //  "software_version","web_version","dhcp"}.
 Json device_json(const FoundDevice& device);
-// The cameras to print, handed out one at a time so that a long list is never
-// copied whole: false when there is no entry `index`.
-using DeviceSource = std::function<bool(std::size_t index, FoundDevice* device)>;
 
 // The writers print as they go; the functions returning text below give the
 // same bytes for a list in memory.
 void write_devices_json(std::ostream& out, const DeviceSource& source);
 void write_devices_csv(std::ostream& out, const DeviceSource& source);
-// The table keeps one short row per camera to align its columns.
+// The table reads the list twice, once to measure its columns and once to
+// print them, so it keeps no rows.
 void write_devices_table(std::ostream& out, const DeviceSource& source);
 
 // {"devices":[...]} followed by a newline.

@@ -2,14 +2,12 @@
 // changes their network settings, for people who script their cameras.
 #include <unistd.h>
 
-#include <cerrno>
-
 #include <iostream>
-#include <sstream>
 #include <string>
 
 #include <CLI/CLI.hpp>
 
+#include "tools/keplin/output.h"
 #include "tools/keplin/session.h"
 
 using namespace keplin::cli;
@@ -129,18 +127,13 @@ int main(int argc, char** argv) {
         std::cerr << "keplin: cannot set up standard output\n";
         return kExitFailure;
     }
-    std::ostringstream out;
+    FdOutput result(result_fd);
+    std::ostream out(&result);
     int status;
     if (adapters->parsed()) status = run_adapters(adapters_format, out, std::cerr);
     else if (search_cmd->parsed()) status = run_search(search, out, std::cerr);
     else status = run_set(set, out, std::cerr);
 
-    const std::string text = out.str();
-    for (size_t done = 0; done < text.size();) {
-        ssize_t n = write(result_fd, text.data() + done, text.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return kExitFailure;
-        done += static_cast<size_t>(n);
-    }
-    return status;
+    out.flush();
+    return result.Failed() ? kExitFailure : status;
 }

@@ -185,7 +185,9 @@ bool Session::Search(Protocol protocol, std::vector<std::string>& warnings) {
             warnings.push_back("no local IPv4 address: the text protocol cannot search");
         } else {
             m_finder.Search('M');
-            sent = true;
+            // The facade's Search answers 0 whatever happened; ask the engine.
+            if (discovery_search_sent(m_finder.Context()) > 0) sent = true;
+            else warnings.push_back("the text protocol's search request could not be sent through any adapter");
         }
     }
     if (includes(protocol, 'L')) {
@@ -228,9 +230,7 @@ int run_search(const SearchCommand& command, std::ostream& out, std::ostream& er
         err << "keplin: more than " << found.Capacity() << " answers; the first " << found.Capacity()
             << " are listed\n";
     }
-    const DeviceSource source = [&found](std::size_t index, FoundDevice* device) {
-        return found.Get(static_cast<int>(index), device);
-    };
+    const DeviceSource source = source_of(found);
     if (command.format == "json") write_devices_json(out, source);
     else if (command.format == "csv") write_devices_csv(out, source);
     else write_devices_table(out, source);
@@ -254,25 +254,30 @@ int run_set(const SetCommand& command, std::ostream& out, std::ostream& err) {
         return kExitFailure;
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(command.search_wait_ms));
-    std::vector<FoundDevice> devices = session.Devices();
+    const DeviceCollector& devices = session.Collector();
     std::vector<std::string> this_pc = addresses_of_this_pc(session.LocalAddresses());
     release_adapter_table();
 
-    std::vector<size_t> matches = match_target(devices, command.target, command.protocol);
+    // The engine still adds late answers: the list is read entry by entry,
+    // and only the entries a match named are copied.
+    std::vector<size_t> matches = match_target(source_of(devices), command.target, command.protocol);
     if (matches.empty()) {
-        err << "keplin: no listed camera matches " << command.target << " (" << devices.size()
-            << (devices.size() == 1 ? " camera" : " cameras") << " listed)\n";
+        const int listed = devices.Count();
+        err << "keplin: no listed camera matches " << command.target << " (" << listed
+            << (listed == 1 ? " camera" : " cameras") << " listed)\n";
         return kExitNoMatch;
     }
+    FoundDevice match;
     if (matches.size() > 1) {
         err << "keplin: " << command.target << " matches " << matches.size() << " cameras:\n";
-        for (size_t i : matches) err << "  " << device_summary(devices[i]) << "\n";
+        for (size_t i : matches)
+            if (devices.Get(static_cast<int>(i), &match)) err << "  " << device_summary(match) << "\n";
         err << "keplin: name one by its MAC or device id, or choose a kind with --protocol\n";
         return kExitUsage;
     }
 
     SetReport report;
-    report.device = devices[matches.front()];
+    devices.Get(static_cast<int>(matches.front()), &report.device);
     if (report.device.kind == 'M') {
         TextUpdate plan = plan_text_update(report.device.text, command.options, this_pc);
         if (!plan.error.empty()) {
@@ -287,7 +292,7 @@ int run_set(const SetCommand& command, std::ostream& out, std::ostream& err) {
         return kExitUsage;
     }
     const BroadcastResultFilter accept =
-        rules::SharesAddress(devices, matches.front()) ? &rules::ResultFromCamera : nullptr;
+        devices.SharesAddress(matches.front()) ? &rules::ResultFromCamera : nullptr;
     return set_broadcast_camera(session, command, plan, accept, report, out);
 }
 

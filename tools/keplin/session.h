@@ -62,7 +62,6 @@ public:
     // Returns false when no search request could be sent; `warnings` gets a
     // line for every protocol that could not search.
     bool Search(Protocol protocol, std::vector<std::string>& warnings);
-    std::vector<FoundDevice> Devices() const { return m_collector.Snapshot(); }
     const DeviceCollector& Collector() const { return m_collector; }
 
     // The first address of every adapter, as handed to the finder.
