@@ -280,4 +280,27 @@ TEST_F(WizardPages, EscapeAndReturnDoNotEndTheWizard) {
   EXPECT_EQ(m_wizard->GetSlot(11), nullptr);  // Exit deleted every item
 }
 
+// On the installation page nothing has the keyboard focus; the keys reach the
+// window itself, and Return must not end the wizard mid-install.
+TEST_F(WizardPages, ReturnOnTheInstallationPageDoesNotEndTheWizard) {
+  OpenWizard();
+  m_wizard->DoMsgId(CSetupWizardDlg::kIdStart);
+  for (int page = 1; page < 4; ++page) m_wizard->OnNext();
+  ASSERT_EQ(m_wizard->GetPage(), 4);
+  bool ended = true;
+  m_wizard->CallAfter([&] {
+    for (int key : {int(WXK_RETURN), int(WXK_NUMPAD_ENTER), int(WXK_ESCAPE)}) {
+      wxKeyEvent press(wxEVT_CHAR_HOOK);
+      press.m_keyCode = key;
+      press.SetEventObject(m_wizard);
+      m_wizard->GetEventHandler()->ProcessEvent(press);
+    }
+    wxTheApp->ProcessPendingEvents();
+    ended = !m_wizard->IsModal() || m_wizard->GetSlot(7) == nullptr;
+    m_wizard->DoMsgId(wizard::kIdExit);
+  });
+  EXPECT_EQ(m_wizard->ShowModal(), wxID_OK);
+  EXPECT_FALSE(ended);
+}
+
 }  // namespace

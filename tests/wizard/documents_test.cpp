@@ -177,6 +177,30 @@ TEST_F(WizardDocuments, TheAboutBoxShowsTheChosenLanguage) {
   EXPECT_EQ(caption, "About the Setup Wizard");
 }
 
+// The desktop gives the window no system menu: the about command comes
+// from the window's context menu, as a menu command with the system menu's id.
+TEST_F(WizardDocuments, TheAboutCommandOfTheContextMenuShowsTheAboutBox) {
+  OpenWizard();
+  int shown = 0;
+  auto close_about = [&] {
+    for (wxWindow* w : wxTopLevelWindows)
+      if (auto* about = dynamic_cast<CAboutDlg*>(w)) {
+        ++shown;
+        about->EndModal(wxID_OK);
+      }
+  };
+  m_wizard->CallAfter(close_about);
+  wxCommandEvent command(wxEVT_MENU, CSetupWizardDlg::IDM_ABOUTBOX);
+  m_wizard->GetEventHandler()->ProcessEvent(command);
+  EXPECT_EQ(shown, 1);
+  // The system command's four low bits are the system's own.
+  m_wizard->CallAfter(close_about);
+  m_wizard->OnSysCommand(CSetupWizardDlg::IDM_ABOUTBOX | 0x0F);
+  EXPECT_EQ(shown, 2);
+  m_wizard->OnSysCommand(0xF060);  // closing: not ours
+  EXPECT_EQ(shown, 2);
+}
+
 TEST_F(WizardDocuments, IdThirteenAndUnknownIdsDoNothing) {
   OpenWizard();
   for (unsigned id : {13u, 14u, 33u, 4294967291u}) m_wizard->DoMsgId(id);
