@@ -71,6 +71,18 @@ wxFont TemplateFont(const DialogTemplate& layout) {
     return wxFont(info);
 }
 
+wxFont FittedTemplateFont(wxWindow* window, const DialogTemplate& layout, const wxSize& space,
+                          int min_points) {
+    wxFont font = TemplateFont(layout);
+    if (space == wxDefaultSize) return font;
+    for (int points = layout.points; points > min_points; --points) {
+        const wxSize need = DialogUnits::For(window, font).Size(layout);
+        if (need.x <= space.x && need.y <= space.y) break;
+        font.SetPointSize(points - 1);
+    }
+    return font;
+}
+
 DialogUnits DialogUnits::For(wxWindow* window, const wxFont& font) {
     DialogUnits units;
     int width = 0;
@@ -140,9 +152,10 @@ wxWindow* MakeStandardControl(wxWindow* parent, const TemplateControl& c, const 
 }  // namespace
 
 std::map<int, wxWindow*> CreateTemplateControls(wxWindow* parent, const DialogTemplate& layout,
-                                                const CustomControlFactory& factory) {
+                                                const CustomControlFactory& factory,
+                                                const wxFont& given_font) {
     std::map<int, wxWindow*> made;
-    const wxFont font = TemplateFont(layout);
+    const wxFont font = given_font.IsOk() ? given_font : TemplateFont(layout);
     parent->SetFont(font);
     const DialogUnits units = DialogUnits::For(parent, font);
 

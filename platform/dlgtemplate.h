@@ -70,6 +70,12 @@ const DialogTemplate* FindDialogTemplate(int id);
 // installed.
 wxString MapFontFace(const wxString& face);
 wxFont TemplateFont(const DialogTemplate& layout);
+// The template font, made smaller a point at a time (not below `min_points`)
+// until the template measured with it fits `space` on `window`: a host that
+// gives a dialog less room than its design font needs still shows all of it.
+// A default `space` asks for no fitting.
+wxFont FittedTemplateFont(wxWindow* window, const DialogTemplate& layout, const wxSize& space,
+                          int min_points = 7);
 
 // Conversion of dialog units to pixels for one font.
 struct DialogUnits {
@@ -90,11 +96,12 @@ using CustomControlFactory =
     std::function<wxWindow*(wxWindow* parent, const TemplateControl& control, const wxRect& rect)>;
 
 // Creates the template's controls as children of `parent` (which gets the
-// template font) and returns them by id; controls without id are made but not
+// template font, or `font` when one is given) and returns them by id; controls without id are made but not
 // listed. Custom controls come from `factory`; for any other control the
 // factory may return a window of its own (a subclass of the usual control, say),
 // or null for the usual one.
 std::map<int, wxWindow*> CreateTemplateControls(wxWindow* parent, const DialogTemplate& layout,
-                                                const CustomControlFactory& factory = {});
+                                                const CustomControlFactory& factory = {},
+                                                const wxFont& font = wxNullFont);
 
 }  // namespace platform

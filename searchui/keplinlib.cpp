@@ -11,7 +11,8 @@ void ShowDialog(CSearchDlgBase* dialog, int template_id, wxWindow* parent, Kepli
                 const char* lang_file) {
     // The library's own copy of the name.
     const std::string name = lang_file ? lang_file : "";
-    if (!dialog->Create(parent, template_id)) {
+    const wxSize room(rect.right - rect.left, rect.bottom - rect.top);
+    if (!dialog->Create(parent, template_id, room)) {
         delete dialog;
         return;
     }

@@ -70,7 +70,7 @@ wxSize CSearchDlgBase::LayoutSize(wxWindow* window, int template_id) {
     return platform::DialogUnits::For(window, platform::TemplateFont(*layout)).Size(*layout);
 }
 
-bool CSearchDlgBase::Create(wxWindow* parent, int template_id) {
+bool CSearchDlgBase::Create(wxWindow* parent, int template_id, const wxSize& fit) {
     RegisterSearchTemplates();
     const platform::DialogTemplate* layout = platform::FindDialogTemplate(template_id);
     if (!parent || !layout) return false;
@@ -88,7 +88,8 @@ bool CSearchDlgBase::Create(wxWindow* parent, int template_id) {
             if (c.kind != platform::ControlKind::Custom) return nullptr;
             if (c.id == IDC_PORT_SPIN) return new CUpDownCtrl(owner, c.id, r.GetPosition(), r.GetSize());
             return new CIPAddressCtrl(owner, c.id, r.GetPosition(), r.GetSize());
-        });
+        },
+        platform::FittedTemplateFont(this, *layout, fit));
     const wxSize size = platform::DialogUnits::For(this, GetFont()).Size(*layout);
     SetInitialSize(size);
     SetMinSize(size);

@@ -48,7 +48,9 @@ public:
     // Makes the window from a layout (234 or 12001) as a child of `parent`
     // and initialises it (texts, controls, adapters, engine). False when the
     // window cannot be made.
-    bool Create(wxWindow* parent, int template_id);
+    // `fit`: the room the host gives the dialog; a smaller font is used when
+    // the design's does not fit in it.
+    bool Create(wxWindow* parent, int template_id, const wxSize& fit = wxDefaultSize);
 
     // Sets every control text from the language file.
     void ApplyTexts();

@@ -363,7 +363,7 @@ TEST_F(Hosted, BothModulesAndTheLibraryShowTheirOwnDialogsInOneProcess) {
     wxWindow* chinese = m_dialog;
 
     auto* library_frame = new wxFrame(nullptr, wxID_ANY, "library");
-    ShowSearchDlg(library_frame, KeplinRect{0, 0, 100, 100}, "");
+    ShowSearchDlg(library_frame, KeplinRect{0, 0, 1200, 900}, "");  // room for the design size
     ASSERT_EQ(library_frame->GetChildren().size(), 1u);
     wxWindow* library = library_frame->GetChildren().front();
 

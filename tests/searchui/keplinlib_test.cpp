@@ -100,3 +100,20 @@ TEST_F(EntryPoints, NoParentNoDialog) {
 }
 
 }  // namespace
+
+TEST_F(EntryPoints, ADialogGivenLessRoomThanItsDesignNeedsShowsAllOfItWithASmallerFont) {
+    // The wizard's search page: 735 x 552 pixels, less than the Chinese
+    // layout needs at its design size.
+    ShowSearchDlg(m_frame, KeplinRect{193, 60, 928, 612}, "lang_entry_test.ini");
+    ShowSearchDlg(m_frame, KeplinRect{0, 0, 2000, 1400}, "lang_entry_test.ini");
+    const auto dialogs = Dialogs(m_frame);
+    ASSERT_EQ(dialogs.size(), 2u);
+    const wxRect room(wxPoint(0, 0), dialogs[0]->GetSize());
+    EXPECT_EQ(room.GetSize(), wxSize(735, 552));
+    for (wxWindow* child : dialogs[0]->GetChildren())
+        EXPECT_TRUE(room.Contains(child->GetRect())) << child->GetId() << " at " << child->GetRect().x
+                                                     << "," << child->GetRect().y;
+    EXPECT_LT(dialogs[0]->GetFont().GetPointSize(), 9);
+    // Given room enough, the design's own size.
+    EXPECT_EQ(dialogs[1]->GetFont().GetPointSize(), 9);
+}
