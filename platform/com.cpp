@@ -37,8 +37,9 @@ bool Expect(const std::string& text, std::size_t* at, char c) {
     return true;
 }
 
-// Sets a key's default value, creating the key.
-LSTATUS SetDefault(const std::string& subkey, const std::string& name, const std::string& text) {
+}  // namespace
+
+LSTATUS SetClassesRootString(const std::string& subkey, const std::string& name, const std::string& text) {
     HKEY key = nullptr;
     LSTATUS status = RegCreateKeyEx(HKEY_CLASSES_ROOT, subkey, &key);
     if (status != ERROR_SUCCESS) return status;
@@ -47,12 +48,10 @@ LSTATUS SetDefault(const std::string& subkey, const std::string& name, const std
     return status;
 }
 
-LSTATUS DeleteIfThere(const std::string& subkey) {
+LSTATUS DeleteClassesRootTree(const std::string& subkey) {
     const LSTATUS status = RegDeleteTree(HKEY_CLASSES_ROOT, subkey);
     return status == ERROR_FILE_NOT_FOUND ? ERROR_SUCCESS : status;
 }
-
-}  // namespace
 
 bool operator==(const GUID& a, const GUID& b) {
     return a.Data1 == b.Data1 && a.Data2 == b.Data2 && a.Data3 == b.Data3 &&
@@ -110,14 +109,14 @@ HRESULT RegisterClassKeys(const ClassRegistration& entry, LSTATUS* status) {
     const std::string key = "CLSID\\" + clsid;
     RegistryTransaction transaction;
     LSTATUS result = transaction.status();
-    if (result == ERROR_SUCCESS) result = SetDefault(key, "", entry.user_type_name);
-    if (result == ERROR_SUCCESS) result = SetDefault(key + "\\InprocServer32", "", entry.module_path);
+    if (result == ERROR_SUCCESS) result = SetClassesRootString(key, "", entry.user_type_name);
+    if (result == ERROR_SUCCESS) result = SetClassesRootString(key + "\\InprocServer32", "", entry.module_path);
     if (result == ERROR_SUCCESS)
-        result = SetDefault(key + "\\InprocServer32", "ThreadingModel", entry.threading_model);
+        result = SetClassesRootString(key + "\\InprocServer32", "ThreadingModel", entry.threading_model);
     if (!entry.prog_id.empty()) {
-        if (result == ERROR_SUCCESS) result = SetDefault(key + "\\ProgID", "", entry.prog_id);
-        if (result == ERROR_SUCCESS) result = SetDefault(entry.prog_id, "", entry.user_type_name);
-        if (result == ERROR_SUCCESS) result = SetDefault(entry.prog_id + "\\CLSID", "", clsid);
+        if (result == ERROR_SUCCESS) result = SetClassesRootString(key + "\\ProgID", "", entry.prog_id);
+        if (result == ERROR_SUCCESS) result = SetClassesRootString(entry.prog_id, "", entry.user_type_name);
+        if (result == ERROR_SUCCESS) result = SetClassesRootString(entry.prog_id + "\\CLSID", "", clsid);
     }
     if (result == ERROR_SUCCESS) result = transaction.Commit();
     if (status) *status = result;
@@ -127,8 +126,8 @@ HRESULT RegisterClassKeys(const ClassRegistration& entry, LSTATUS* status) {
 HRESULT UnregisterClassKeys(const CLSID& clsid, const std::string& prog_id, LSTATUS* status) {
     RegistryTransaction transaction;
     LSTATUS result = transaction.status();
-    if (result == ERROR_SUCCESS) result = DeleteIfThere("CLSID\\" + FormatGuid(clsid));
-    if (result == ERROR_SUCCESS && !prog_id.empty()) result = DeleteIfThere(prog_id);
+    if (result == ERROR_SUCCESS) result = DeleteClassesRootTree("CLSID\\" + FormatGuid(clsid));
+    if (result == ERROR_SUCCESS && !prog_id.empty()) result = DeleteClassesRootTree(prog_id);
     if (result == ERROR_SUCCESS) result = transaction.Commit();
     if (status) *status = result;
     return result == ERROR_SUCCESS ? S_OK : SELFREG_E_CLASS;

@@ -54,6 +54,12 @@ std::string FormatGuid(const GUID& guid);
 // learn where it was loaded from.
 std::string ModulePath(const void* address);
 
+// Sets a string value (the default value when `name` is empty) of a key below
+// HKEY_CLASSES_ROOT, creating the key; and deletes a key below it with
+// everything beneath, a key that is already gone being no error.
+LSTATUS SetClassesRootString(const std::string& subkey, const std::string& name, const std::string& text);
+LSTATUS DeleteClassesRootTree(const std::string& subkey);
+
 // What registering an in-process class writes below HKEY_CLASSES_ROOT:
 //   CLSID\{clsid}                 (default) user type name
 //   CLSID\{clsid}\InprocServer32  (default) module path, ThreadingModel

@@ -9,20 +9,6 @@ namespace {
 
 std::atomic<long> g_module_count{0};
 
-LSTATUS SetText(const std::string& subkey, const std::string& name, const std::string& text) {
-    HKEY key = nullptr;
-    LSTATUS status = RegCreateKeyEx(HKEY_CLASSES_ROOT, subkey, &key);
-    if (status != ERROR_SUCCESS) return status;
-    status = RegSetString(key, name, text);
-    RegCloseKey(key);
-    return status;
-}
-
-LSTATUS DeleteIfThere(const std::string& subkey) {
-    const LSTATUS status = RegDeleteTree(HKEY_CLASSES_ROOT, subkey);
-    return status == ERROR_FILE_NOT_FOUND ? ERROR_SUCCESS : status;
-}
-
 std::string Version(int major, int minor) { return std::to_string(major) + "." + std::to_string(minor); }
 
 std::string Hex(std::uint32_t value) {
@@ -172,17 +158,17 @@ HRESULT RegisterTypeLib(const TypeLibInfo& info, const std::string& module_path)
     const std::string key = "TypeLib\\" + libid + "\\" + version;
     RegistryTransaction transaction;
     LSTATUS result = transaction.status();
-    if (result == ERROR_SUCCESS) result = SetText(key, "", info.help_string.empty() ? info.name : info.help_string);
-    if (result == ERROR_SUCCESS) result = SetText(key + "\\FLAGS", "", std::to_string(info.flags));
-    if (result == ERROR_SUCCESS) result = SetText(key + "\\" + Hex(info.lcid) + "\\linux", "", module_path);
-    if (result == ERROR_SUCCESS) result = SetText(key + "\\HELPDIR", "", Folder(module_path));
+    if (result == ERROR_SUCCESS) result = SetClassesRootString(key, "", info.help_string.empty() ? info.name : info.help_string);
+    if (result == ERROR_SUCCESS) result = SetClassesRootString(key + "\\FLAGS", "", std::to_string(info.flags));
+    if (result == ERROR_SUCCESS) result = SetClassesRootString(key + "\\" + Hex(info.lcid) + "\\linux", "", module_path);
+    if (result == ERROR_SUCCESS) result = SetClassesRootString(key + "\\HELPDIR", "", Folder(module_path));
     for (const auto& itf : info.interfaces) {
         const std::string ikey = "Interface\\" + FormatGuid(itf.iid);
-        if (result == ERROR_SUCCESS) result = SetText(ikey, "", itf.name);
-        if (result == ERROR_SUCCESS) result = SetText(ikey + "\\ProxyStubClsid", "", kDispatchProxy);
-        if (result == ERROR_SUCCESS) result = SetText(ikey + "\\ProxyStubClsid32", "", kDispatchProxy);
-        if (result == ERROR_SUCCESS) result = SetText(ikey + "\\TypeLib", "", libid);
-        if (result == ERROR_SUCCESS) result = SetText(ikey + "\\TypeLib", "Version", version);
+        if (result == ERROR_SUCCESS) result = SetClassesRootString(ikey, "", itf.name);
+        if (result == ERROR_SUCCESS) result = SetClassesRootString(ikey + "\\ProxyStubClsid", "", kDispatchProxy);
+        if (result == ERROR_SUCCESS) result = SetClassesRootString(ikey + "\\ProxyStubClsid32", "", kDispatchProxy);
+        if (result == ERROR_SUCCESS) result = SetClassesRootString(ikey + "\\TypeLib", "", libid);
+        if (result == ERROR_SUCCESS) result = SetClassesRootString(ikey + "\\TypeLib", "Version", version);
     }
     if (result == ERROR_SUCCESS) result = transaction.Commit();
     return result == ERROR_SUCCESS ? S_OK : TYPE_E_REGISTRYACCESS;
@@ -192,7 +178,7 @@ HRESULT UnregisterTypeLib(const TypeLibInfo& info) {
     const std::string lib_key = "TypeLib\\" + FormatGuid(info.libid);
     RegistryTransaction transaction;
     LSTATUS result = transaction.status();
-    if (result == ERROR_SUCCESS) result = DeleteIfThere(lib_key + "\\" + Version(info.major, info.minor));
+    if (result == ERROR_SUCCESS) result = DeleteClassesRootTree(lib_key + "\\" + Version(info.major, info.minor));
     if (result == ERROR_SUCCESS) {
         // The library key goes too once no version is left beneath it.
         HKEY key = nullptr;
@@ -200,11 +186,11 @@ HRESULT UnregisterTypeLib(const TypeLibInfo& info) {
             DWORD subkeys = 0;
             const bool empty = RegQueryInfoKey(key, &subkeys, nullptr) == ERROR_SUCCESS && subkeys == 0;
             RegCloseKey(key);
-            if (empty) result = DeleteIfThere(lib_key);
+            if (empty) result = DeleteClassesRootTree(lib_key);
         }
     }
     for (const auto& itf : info.interfaces)
-        if (result == ERROR_SUCCESS) result = DeleteIfThere("Interface\\" + FormatGuid(itf.iid));
+        if (result == ERROR_SUCCESS) result = DeleteClassesRootTree("Interface\\" + FormatGuid(itf.iid));
     if (result == ERROR_SUCCESS) result = transaction.Commit();
     return result == ERROR_SUCCESS ? S_OK : TYPE_E_REGISTRYACCESS;
 }
@@ -222,14 +208,14 @@ HRESULT RegisterControlClass(const ControlClassInfo& info) {
     LSTATUS result = transaction.status();
     if (result == ERROR_SUCCESS && RegisterClassKeys(entry, &result) != S_OK && result == ERROR_SUCCESS)
         result = ERROR_CANTWRITE;
-    if (result == ERROR_SUCCESS) result = SetText(key + "\\Control", "", "");
+    if (result == ERROR_SUCCESS) result = SetClassesRootString(key + "\\Control", "", "");
     if (result == ERROR_SUCCESS)
-        result = SetText(key + "\\ToolboxBitmap32", "",
+        result = SetClassesRootString(key + "\\ToolboxBitmap32", "",
                          info.module_path + ", " + std::to_string(info.toolbox_bitmap_id));
-    if (result == ERROR_SUCCESS) result = SetText(key + "\\MiscStatus", "", "0");
-    if (result == ERROR_SUCCESS) result = SetText(key + "\\MiscStatus\\1", "", std::to_string(info.misc_status));
-    if (result == ERROR_SUCCESS) result = SetText(key + "\\TypeLib", "", FormatGuid(info.libid));
-    if (result == ERROR_SUCCESS) result = SetText(key + "\\Version", "", Version(info.major, info.minor));
+    if (result == ERROR_SUCCESS) result = SetClassesRootString(key + "\\MiscStatus", "", "0");
+    if (result == ERROR_SUCCESS) result = SetClassesRootString(key + "\\MiscStatus\\1", "", std::to_string(info.misc_status));
+    if (result == ERROR_SUCCESS) result = SetClassesRootString(key + "\\TypeLib", "", FormatGuid(info.libid));
+    if (result == ERROR_SUCCESS) result = SetClassesRootString(key + "\\Version", "", Version(info.major, info.minor));
     if (result == ERROR_SUCCESS) result = transaction.Commit();
     return result == ERROR_SUCCESS ? S_OK : SELFREG_E_CLASS;
 }

@@ -8,28 +8,13 @@
 #include <cstdio>
 #include <string>
 
+#include "../shell_capture.h"
 #include "platform/registry.h"
 
 namespace activex_test {
 
-struct Result {
-    int status;
-    std::string out;
-};
-
-// Runs a command line made only of our own paths and collects its standard
-// output (and its standard error too, with `with_errors`).
-inline Result Shell(const std::string& command, bool with_errors = true) {
-    Result result{-1, ""};
-    std::FILE* pipe = popen((with_errors ? command + " 2>&1" : command).c_str(), "r");
-    if (!pipe) return result;
-    std::array<char, 4096> buffer;
-    std::size_t n;
-    while ((n = std::fread(buffer.data(), 1, buffer.size(), pipe)) > 0) result.out.append(buffer.data(), n);
-    const int status = pclose(pipe);
-    result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return result;
-}
+using test_shell::Result;
+using test_shell::Shell;
 
 // A value of a key below HKEY_CLASSES_ROOT (the default value unless named);
 // "<missing>" when the key or the value is not there.

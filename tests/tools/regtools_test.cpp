@@ -1,6 +1,8 @@
 // regsvr32 and keplin-reg as a user runs them: exit statuses, what they print,
 // and what they leave in the store.
 #include <gtest/gtest.h>
+
+#include "../shell_capture.h"
 #include <sqlite3.h>
 
 #include <sys/wait.h>
@@ -17,24 +19,8 @@ namespace fs = std::filesystem;
 
 namespace {
 
-struct Result {
-    int status;
-    std::string out;
-};
-
-// Runs a shell command line made only of our own paths, capturing stdout and
-// stderr together.
-Result Shell(const std::string& command) {
-    Result result{-1, ""};
-    std::FILE* pipe = popen((command + " 2>&1").c_str(), "r");
-    if (!pipe) return result;
-    std::array<char, 4096> buffer;
-    std::size_t n;
-    while ((n = std::fread(buffer.data(), 1, buffer.size(), pipe)) > 0) result.out.append(buffer.data(), n);
-    const int status = pclose(pipe);
-    result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return result;
-}
+using test_shell::Result;
+using test_shell::Shell;
 
 class RegToolsTest : public ::testing::Test {
 protected:
