@@ -3,7 +3,9 @@
 #
 # Runs COMMAND on a virtual X display of its own. The server picks a free
 # display number itself (-displayfd), so that tests running side by side never
-# race for the same one.
+# race for the same one. -noreset: the server does not start over when its last
+# client leaves, so that a test running programs one after another never
+# connects to a server in the middle of its reset.
 set -euo pipefail
 dir=$(mktemp -d)
 pid=""
@@ -13,7 +15,7 @@ cleanup() {
 }
 trap cleanup EXIT
 
-Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$dir/display" 2>"$dir/log" &
+Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp -noreset 3>"$dir/display" 2>"$dir/log" &
 pid=$!
 for _ in $(seq 200); do
   [ -s "$dir/display" ] && break
