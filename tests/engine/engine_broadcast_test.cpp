@@ -269,7 +269,8 @@ TEST_F(Probe, TwoProbesEachReceiveTheirOwnReplies) {
 }
 
 TEST_F(Probe, AThrowingCallbackIsForgotten) {
-    static std::atomic<int> calls{0};
+    static std::atomic<int> calls;
+    calls = 0;  // the test programs run repeated
     probe_.SetCallback([](const uint8_t*, void*) { ++calls; throw std::runtime_error("broken owner"); }, &replies_);
     ASSERT_EQ(probe_.Search(), 1);
     camera_.receive();
