@@ -9,6 +9,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -225,6 +226,9 @@ CamSim::CamSim(const Lab& lab, size_t index, std::vector<std::string> args) {
   dir_ = makeTempDir();
   log_ = dir_ + "/camsim.log";
   std::vector<std::string> argv = {Lab::kitPath("keplin-camsim"), "--log", log_};
+  // Tests do not wait for a real camera's restart unless they ask for one.
+  if (std::find(args.begin(), args.end(), "--restart-delay-ms") == args.end())
+    argv.insert(argv.end(), {"--restart-delay-ms", "0"});
   argv.insert(argv.end(), args.begin(), args.end());
   try {
     process_.emplace(lab.camNamespaces[index], argv);

@@ -75,7 +75,8 @@ struct Datagram {
 };
 
 // keplin-camsim running in camera namespace `index` of the lab, logging to a
-// file in a fresh temporary folder (removed by the destructor).
+// file in a fresh temporary folder (removed by the destructor). Cameras apply
+// changes at once (--restart-delay-ms 0) unless `args` sets a restart delay.
 class CamSim {
  public:
   CamSim(const Lab& lab, size_t index, std::vector<std::string> args);

@@ -287,6 +287,73 @@ TEST_F(CamsimTest, BroadcastSetIsAnsweredWithItsCodeAndApplied) {
   EXPECT_EQ(text(records[1], 4), "192.168.1.101") << "a refused set changes nothing";
 }
 
+TEST_F(CamsimTest, CamerasSharingAFactoryAddressAreToldApartByIdAndMac) {
+  CamSim sim(lab, 0,
+             {"--restart-delay-ms", "1500", "--count", "3",  //
+              "--camera", "kind=text,id=" + kCamId + ",mac=02:00:00:00:01:01,ip=192.168.1.64,ip_step=0",
+              "--camera", "kind=broadcast,mac=02:00:00:00:02:01,ip=192.168.1.64,ip_step=0"});
+  TextPeer text_pc;
+  BroadcastPeer broadcast_pc;
+  auto textCameras = [&] {
+    text_pc.send(search(1));
+    std::map<std::string, std::string> ip_by_id;
+    for (auto& r : text_pc.replies()) ip_by_id[field(r, "Device-ID")] = field(r, "IP");
+    return ip_by_id;
+  };
+  auto broadcastCameras = [&] {
+    broadcast_pc.send(kSearchRequest);
+    std::map<std::string, std::string> ip_by_mac;
+    for (auto& r : broadcast_pc.replies()) ip_by_mac[r.substr(84, 6)] = text(r, 4);
+    return ip_by_mac;
+  };
+  const std::string second_id = "ABCDEFGHIJKLMNOPQRSTUVWXYZ012346";
+  const std::string second_mac("\x02\x00\x00\x00\x02\x02", 6);
+
+  auto ids = textCameras();
+  ASSERT_EQ(ids.size(), 3u) << "ids still advance";
+  for (auto& [id, ip] : ids) EXPECT_EQ(ip, "192.168.1.64") << id;
+  broadcast_pc.send(kSearchRequest);
+  auto records = broadcast_pc.replies();
+  ASSERT_EQ(records.size(), 3u);
+  std::set<std::string> macs;
+  for (auto& r : records) {
+    macs.insert(r.substr(84, 6));
+    EXPECT_EQ(text(r, 4), "192.168.1.64");
+  }
+  EXPECT_EQ(macs.size(), 3u) << "MACs still advance";
+
+  // A command for the second text camera moves only that one.
+  text_pc.send(command(2, "admin:admin", second_id, "netconf set -ipaddr 192.168.1.65"));
+  auto results = text_pc.replies(200ms);
+  ASSERT_EQ(results.size(), 1u);
+  EXPECT_EQ(results[0], commandResult("MCTP/1.0 200 OK", 2, second_id));
+  // And a set request for the second broadcast camera's MAC moves only it.
+  std::string set;
+  for (auto& r : records)
+    if (r.substr(84, 6) == second_mac) set = r;
+  ASSERT_FALSE(set.empty());
+  set[2] = 0x02;
+  set[3] = 0x01;
+  std::memset(&set[4], 0, 16);
+  std::memcpy(&set[4], "192.168.1.66", 12);
+  broadcast_pc.send(set);
+  results = broadcast_pc.replies(200ms);
+  ASSERT_EQ(results.size(), 1u);
+  EXPECT_EQ(le32(results[0], 324), 0x8000u);
+
+  EXPECT_EQ(textCameras().size(), 2u) << "the restarting camera is silent";
+  EXPECT_EQ(broadcastCameras().size(), 2u);
+  ASSERT_TRUE(waitFor([&] { return sim.events("applied").size() == 2; }, 5s));
+  ids = textCameras();
+  ASSERT_EQ(ids.size(), 3u);
+  EXPECT_EQ(ids[second_id], "192.168.1.65");
+  EXPECT_EQ(ids[kCamId], "192.168.1.64");
+  auto ips = broadcastCameras();
+  ASSERT_EQ(ips.size(), 3u);
+  EXPECT_EQ(ips[second_mac], "192.168.1.66");
+  EXPECT_EQ(ips[std::string("\x02\x00\x00\x00\x02\x01", 6)], "192.168.1.64");
+}
+
 TEST_F(CamsimTest, SurvivesHostileDatagrams) {
   CamSim sim(lab, 0, {"--camera", "id=" + kCamId, "--camera", "kind=broadcast"});
   TextPeer text;

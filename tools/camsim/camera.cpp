@@ -146,6 +146,7 @@ std::vector<Camera> expandDefinition(const std::string& definition, unsigned cou
 
   Camera base;
   std::optional<std::string> id, mac, ip, name;
+  uint32_t ip_step = 1;
   for (const auto& [key, v] : kv) {
     Settings& s = base.settings;
     Behaviour& b = base.behaviour;
@@ -160,7 +161,8 @@ std::vector<Camera> expandDefinition(const std::string& definition, unsigned cou
     } else if (key == "ip") {
       if (!parseIpv4(v)) throw SpecError("ip=" + v + ": expected a dotted IPv4 address");
       ip = v;
-    } else if (key == "name") name = v;
+    } else if (key == "ip_step") ip_step = static_cast<uint32_t>(parseInt(key, v, 0, 65535));
+    else if (key == "name") name = v;
     else if (key == "mask") s.mask = v;
     else if (key == "gateway") s.gateway = v;
     else if (key == "fdns") s.fdns = v;
@@ -193,6 +195,7 @@ std::vector<Camera> expandDefinition(const std::string& definition, unsigned cou
   }
 
   std::vector<Camera> cams;
+  const unsigned first_index = next_index;
   for (unsigned k = 0; k < count; ++k) {
     unsigned index = next_index++;
     Camera c = base;
@@ -211,8 +214,9 @@ std::vector<Camera> expandDefinition(const std::string& definition, unsigned cou
     for (int i = 5; i >= 0; --i, mac_value >>= 8) mac_bytes[i] = static_cast<uint8_t>(mac_value);
     c.settings.mac = formatMac(mac_bytes);
 
-    uint32_t ip_value = ip ? *parseIpv4(*ip) + k : (192u << 24 | 168u << 16 | 1u << 8) + 99 + index;
-    c.settings.ip = formatIpv4(ip_value);
+    // The default addresses start at 192.168.1.100 for the first camera.
+    uint32_t ip_base = ip ? *parseIpv4(*ip) : (192u << 24 | 168u << 16 | 1u << 8) + 99 + first_index;
+    c.settings.ip = formatIpv4(ip_base + k * ip_step);
     cams.push_back(std::move(c));
   }
   return cams;

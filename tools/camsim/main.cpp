@@ -27,6 +27,10 @@ CAMERA DEFINITION (DEF): key=value pairs separated by commas, e.g.
   mac             AA:BB:CC:DD:EE:FF, default 02:4B:53:00:xx:xx
   ip, mask, gateway, fdns, sdns
                   network settings shown in replies (ip default 192.168.1.100+)
+  ip_step         how far ip advances per camera with --count, default 1;
+                  ip_step=0 gives every camera of the DEF the same address, as
+                  cameras fresh from the factory have (they are told apart by
+                  MAC and device id)
   dhcp            0/1 (broadcast: address mode at offset 301)
   dnsstat         DNS state number ("Ddns=" line)
   name, model, sw, web
@@ -41,8 +45,8 @@ CAMERA DEFINITION (DEF): key=value pairs separated by commas, e.g.
   nonfinal_first  0/1: send a result with the non-final code 0x0001 first
   reply_delay_ms  delay before each reply of this camera
 
-With --count N every definition makes N cameras; id, name (trailing number), MAC and
-IP advance by one per camera. Unset ids, MACs, IPs and names are unique.
+With --count N every definition makes N cameras; id, name (trailing number) and MAC
+advance by one per camera, IP by ip_step. Unset ids, MACs and names are unique.
 
 TEXT PROTOCOL: on "SEARCH * HDS/1.0" every text camera answers by multicast to
 239.255.255.250 on the port the request came in on, echoing CSeq and
@@ -54,9 +58,10 @@ BROADCAST PROTOCOL: on 44 48 01 01 every broadcast camera sends its 324-byte
 record to the requester; on a 324-byte set request (44 48 02 01) the camera
 whose MAC is at offset 84 answers with the request plus a 32-bit result code.
 
-A camera that accepted a change restarts: for --restart-delay-ms it does not
+A camera that accepted a change restarts: for --restart-delay-ms (default
+45000, a real camera's restart time; tests pass a short value) it does not
 answer searches (commands are still answered and their changes merged), then
-shows the new settings.
+shows the new settings, its new address included.
 
 LOG: one JSON object per line: "recv" for every datagram (text protocol bytes
 in "text", one character per byte; broadcast bytes in "hex"), "search" with
@@ -78,9 +83,9 @@ int main(int argc, char** argv) {
   unsigned count = 1;
   std::vector<uint16_t> text_ports;
   uint16_t broadcast_port = 8600;
-  unsigned restart_delay_ms = 0;
   std::string log_target;
   camsim::Options options;
+  unsigned restart_delay_ms = static_cast<unsigned>(options.restart_delay.count());
   unsigned burst_gap_us = static_cast<unsigned>(options.burst_gap.count());
 
   app.add_option("--camera", definitions, "A camera DEF (repeatable; see below)");

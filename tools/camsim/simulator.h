@@ -19,7 +19,8 @@ namespace camsim {
 struct Options {
   std::vector<uint16_t> text_ports{8002, 12109};
   uint16_t broadcast_port = 8600;  // 0: no broadcast socket
-  std::chrono::milliseconds restart_delay{0};
+  // How long a camera that accepted a change stays silent to searches.
+  std::chrono::milliseconds restart_delay{45000};
   // Replies go out in bursts of this many datagrams with a short pause between
   // bursts, so that hundreds of replies do not overrun the switch's queues.
   unsigned burst = 64;
