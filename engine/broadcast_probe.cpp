@@ -3,6 +3,7 @@
 #include "engine/discovery.h"
 
 #include <arpa/inet.h>
+#include <fcntl.h>
 #include <sys/socket.h>
 #include <netinet/in.h>
 #include <sys/time.h>
@@ -137,6 +138,7 @@ struct CBroadcastProbe::State {
     bool running = false;     // a receive thread runs (one per probe)
     bool stopping = false;
     bool stop_from_callback = false;  // the stop was asked on the receive thread itself
+    bool repeated = false;            // a request was sent again since the last time-out
     std::thread thread;
     // Held around each callback call, so that StopReceiving can wait it out.
     std::mutex callback_lock;
@@ -191,6 +193,7 @@ void CBroadcastProbe::State::end_locked() {
         close(pending_socket);
         pending_socket = -1;
     }
+    repeated = false;
     running = false;
 }
 
@@ -298,6 +301,33 @@ int CBroadcastProbe::Search() {
     return 1;
 }
 
+int CBroadcastProbe::SearchAgain() {
+    State& st = *m_state;
+    sockaddr_in destination;
+    int s = -1;
+    {
+        std::lock_guard<std::mutex> hold(st.lock);
+        if (st.running && !st.stopping && st.callback != nullptr) {
+            // A copy of the descriptor stays valid even if the thread closes
+            // its own meanwhile; `repeated` keeps the thread past its next
+            // time-out so that the answers are read.
+            const int reading = st.pending_socket >= 0 ? st.pending_socket : st.current_socket;
+            s = reading >= 0 ? fcntl(reading, F_DUPFD_CLOEXEC, 0) : -1;
+            if (s >= 0) {
+                st.repeated = true;
+            }
+        }
+        destination = st.destination;
+    }
+    if (s < 0) {
+        return Search();
+    }
+    static const uint8_t kRequest[4] = {0x44, 0x48, 0x01, 0x01};
+    const bool sent = send_through_every_adapter(s, kRequest, sizeof kRequest, destination);
+    close(s);
+    return sent ? 1 : 0;
+}
+
 void CBroadcastProbe::ReceiveLoop() {
     State& st = *m_state;
     uint8_t buffer[kDatagramBuffer];
@@ -355,7 +385,8 @@ void CBroadcastProbe::ReceiveLoop() {
         // lock, so a search either sees the thread gone or is read by it.
         st.at(ReceiveStep::Ending, static_cast<long>(received));
         std::lock_guard<std::mutex> hold(st.lock);
-        if (!st.stopping && st.pending_socket >= 0) {
+        if (!st.stopping && (st.pending_socket >= 0 || st.repeated)) {
+            st.repeated = false;
             continue;
         }
         st.end_locked();

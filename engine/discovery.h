@@ -285,6 +285,11 @@ public:
     // callback is registered, or when called from the callback while the
     // caller stops the probe). Caller's thread, or the callback.
     int Search();
+    // Sends the search request again from the socket the receive thread
+    // reads, so that late replies to the earlier request are still read, and
+    // keeps the thread for at least one more receive time-out. Without a
+    // running thread it is Search(). 1 when the request went out, else 0.
+    int SearchAgain();
     // Stores the callback and its data; a null callback leaves the stored one.
     void SetCallback(BroadcastCallback callback, void* data);
     // Sends `record` as a set request and waits for the result: 1 accepted,

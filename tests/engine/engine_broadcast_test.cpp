@@ -225,6 +225,43 @@ TEST_F(Probe, ASecondSearchKeepsOneThreadAndReadsTheNewSocket) {
     EXPECT_EQ(keplin::test::running_threads(), threads);
 }
 
+// A repeated request goes out from the socket the thread reads: a late reply
+// to the first request is still delivered, with one thread throughout.
+TEST_F(Probe, ARepeatedRequestKeepsTheSocketOfTheFirst) {
+    probe_.SetCallback(collect, &replies_);
+    ASSERT_EQ(probe_.SearchAgain(), 1);  // no thread yet: a plain search
+    camera_.receive();
+    const uint16_t first = camera_.last_port();
+    const int threads = keplin::test::running_threads();
+    camera_.reply(camera_record("10.0.0.1", 80));
+    ASSERT_TRUE(eventually([&] { return replies_.count() == 1; }));
+
+    ASSERT_EQ(probe_.SearchAgain(), 1);
+    EXPECT_EQ(camera_.receive(), std::string("\x44\x48\x01\x01", 4));
+    EXPECT_EQ(camera_.last_port(), first);
+    camera_.send_to(first, camera_record("10.0.0.2", 80));  // late, to the first request
+    ASSERT_TRUE(eventually([&] { return replies_.count() == 2; }));
+    EXPECT_EQ(keplin::test::running_threads(), threads);
+}
+
+// Repeated just as the thread times out, the request's replies are still read.
+TEST_F(Probe, ARepeatAsTheThreadTimesOutKeepsItReading) {
+    Gate gate(Gate::Step::Ending, false);
+    probe_.SetReceiveSeam(&Gate::Seam, &gate);
+    probe_.SetReceiveTimeout(100);
+    probe_.SetCallback(collect, &replies_);
+    ASSERT_EQ(probe_.Search(), 1);
+    camera_.receive();
+    ASSERT_TRUE(gate.reached());  // timed out, not yet ended
+    ASSERT_EQ(probe_.SearchAgain(), 1);
+    camera_.receive();
+    camera_.reply(camera_record("10.0.0.3", 80));
+    gate.release();
+    EXPECT_TRUE(eventually([&] { return replies_.count() == 1; }));
+    probe_.StopReceiving();
+    probe_.SetReceiveSeam(nullptr, nullptr);
+}
+
 TEST_F(Probe, NoCallbackAfterStopAndSearchAgainAfterwards) {
     probe_.SetCallback(collect, &replies_);
     ASSERT_EQ(probe_.Search(), 1);

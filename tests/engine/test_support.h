@@ -89,6 +89,8 @@ public:
     void reply(const std::string& bytes) const {
         sendto(fd_, bytes.data(), bytes.size(), 0, reinterpret_cast<const sockaddr*>(&last_), sizeof last_);
     }
+    // The port the last received datagram came from.
+    uint16_t last_port() const { return ntohs(last_.sin_port); }
     // Receives one datagram (empty string after the 3 s time-out).
     std::string receive() {
         char buffer[65536];
