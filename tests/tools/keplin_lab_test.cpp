@@ -166,6 +166,38 @@ TEST_F(KeplinLab, SearchFormatsAndProtocolChoice) {
     EXPECT_EQ(received(text, "text", "SEARCH").size(), 1u);  // only the first run's
 }
 
+// Three requests spread across the wait, on the same sockets: a camera whose
+// answers come only after the next request went out is still listed, and a
+// camera that answers every request is listed once.
+TEST_F(KeplinLab, RepeatedSearchKeepsLateAnswersAndListsEachCameraOnce) {
+    CamSim text(lab, 0, {"--camera", "kind=text,ip=10.213.0.50,name=Quick door", "--camera",
+                         "kind=text,ip=10.213.0.51,name=Slow door,reply_delay_ms=700"});
+    CamSim broadcast(lab, 1, {"--camera", "kind=broadcast,ip=10.213.0.70,name=Quick gate", "--camera",
+                              "kind=broadcast,ip=10.213.0.71,name=Slow gate,reply_delay_ms=700"});
+
+    Outcome r = run({"search", "--probes", "3", "--wait", "1500", "--format", "csv"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    for (const char* name : {"Quick door", "Slow door", "Quick gate", "Slow gate"}) {
+        const size_t at = r.out.find(name);
+        EXPECT_NE(at, std::string::npos) << name << " missing:\n" << r.out;
+        EXPECT_EQ(r.out.find(name, at + 1), std::string::npos) << name << " listed twice:\n" << r.out;
+    }
+
+    for (auto [sim, proto] : {std::pair<CamSim*, std::string>{&text, "text"}, {&broadcast, "broadcast"}}) {
+        std::vector<double> at;
+        for (const auto& e : sim->events("search"))
+            if (e["proto"] == proto) at.push_back(e["t"].get<double>());
+        ASSERT_EQ(at.size(), 3u) << proto;
+        // Requests at 0, 500 and 1000 ms: never early, and none left to the end.
+        for (size_t i = 1; i < at.size(); ++i) EXPECT_GT(at[i] - at[i - 1], 0.3) << i;
+        EXPECT_LT(at[2] - at[0], 1.45);
+    }
+
+    Outcome bad = run({"search", "--probes", "11", "--wait", "100"});
+    EXPECT_EQ(bad.status, 2);
+    EXPECT_EQ(text.events("search").size(), 6u) << "a refused run sends nothing";
+}
+
 TEST_F(KeplinLab, SearchWithoutAnAdapterSaysSo) {
     // A namespace of its own inside the lab: no adapter, no route.
     Outcome r = run({"search", "--wait", "100"}, {"unshare", "-n"});

@@ -19,6 +19,7 @@ Examples:
   keplin search                          table of every camera found in 2.5 s
   keplin search --protocol text --format json
   keplin search --wait 5000 --format csv > cameras.csv
+  keplin search --probes 3               three requests in the 2.5 s, for lossy networks
 
 Exit status: 0 the search ran (whatever it found), 1 no search request could
 be sent, 2 bad arguments.)";
@@ -60,6 +61,9 @@ int main(int argc, char** argv) {
     CLI::App* search_cmd = app.add_subcommand("search", "Search the LAN for cameras and list them");
     search_cmd->add_option("--wait", search.wait_ms, "Milliseconds to collect answers")
         ->check(CLI::Range(0, 600000))
+        ->capture_default_str();
+    search_cmd->add_option("--probes", search.probes, "Search requests, spread evenly across the wait")
+        ->check(CLI::Range(1, 10))
         ->capture_default_str();
     search_cmd->add_option("--protocol", search_protocol, "Protocols to search")
         ->check(CLI::IsMember({"text", "broadcast", "all"}))

@@ -184,19 +184,58 @@ bool Session::Search(Protocol protocol, std::vector<std::string>& warnings) {
         } else if (entry_count == 0) {
             warnings.push_back("no local IPv4 address: the text protocol cannot search");
         } else {
+            m_textSearching = true;
             m_finder.Search('M');
             // The facade's Search answers 0 whatever happened; ask the engine.
-            if (discovery_search_sent(m_finder.Context()) > 0) sent = true;
-            else warnings.push_back("the text protocol's search request could not be sent through any adapter");
+            if (discovery_search_sent(m_finder.Context()) > 0) {
+                sent = true;
+                ++m_textRequests;
+            } else {
+                warnings.push_back("the text protocol's search request could not be sent through any adapter");
+            }
         }
     }
     if (includes(protocol, 'L')) {
+        m_broadcastSearching = true;
         m_finder.SetBroadcastCallback(&DeviceCollector::OnBroadcastFound, &m_collector);
         // The probe itself, for its answer: the facade's Search('L') always returns 0.
-        if (m_finder.Probe().Search() == 1) sent = true;
-        else warnings.push_back("the broadcast search request could not be sent");
+        if (m_finder.Probe().Search() == 1) {
+            sent = true;
+            ++m_broadcastRequests;
+        } else {
+            warnings.push_back("the broadcast search request could not be sent");
+        }
     }
     return sent;
+}
+
+bool Session::SearchRepeated(Protocol protocol, int probes, std::chrono::milliseconds wait,
+                             std::vector<std::string>& warnings) {
+    using Clock = std::chrono::steady_clock;
+    const Clock::time_point start = Clock::now();
+    if (!Search(protocol, warnings)) return false;
+    probes = std::max(probes, 1);
+    int text_failures = 0, broadcast_failures = 0;
+    for (int k = 1; k < probes; ++k) {
+        std::this_thread::sleep_until(start + wait * k / probes);
+        // The text protocol's sockets stay open between searches; the probe
+        // sends from the socket its thread reads.
+        if (m_textSearching) {
+            m_finder.Search('M');
+            if (discovery_search_sent(m_finder.Context()) > 0) ++m_textRequests;
+            else ++text_failures;
+        }
+        if (m_broadcastSearching) {
+            if (m_finder.Probe().SearchAgain() == 1) ++m_broadcastRequests;
+            else ++broadcast_failures;
+        }
+    }
+    if (text_failures > 0)
+        warnings.push_back(std::to_string(text_failures) + " of the text protocol's repeated search requests could not be sent");
+    if (broadcast_failures > 0)
+        warnings.push_back(std::to_string(broadcast_failures) + " of the repeated broadcast search requests could not be sent");
+    std::this_thread::sleep_until(start + wait);
+    return true;
 }
 
 int Session::OnDevice(DiscoveryContext* context, const char* status, const DeviceRecord* record, void* data) {
@@ -217,13 +256,13 @@ int run_adapters(const std::string& format, std::ostream& out, std::ostream&) {
 int run_search(const SearchCommand& command, std::ostream& out, std::ostream& err) {
     Session session;
     std::vector<std::string> warnings;
-    bool sent = session.Search(command.protocol, warnings);
+    bool sent = session.SearchRepeated(command.protocol, command.probes, std::chrono::milliseconds(command.wait_ms),
+                                       warnings);
     print_warnings(warnings, err);
     if (!sent) {
         err << "keplin: no search request could be sent\n";
         return kExitFailure;
     }
-    std::this_thread::sleep_for(std::chrono::milliseconds(command.wait_ms));
     session.Finder().Stop();
     const DeviceCollector& found = session.Collector();
     if (found.Overflowed()) {

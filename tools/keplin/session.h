@@ -62,6 +62,16 @@ public:
     // Returns false when no search request could be sent; `warnings` gets a
     // line for every protocol that could not search.
     bool Search(Protocol protocol, std::vector<std::string>& warnings);
+    // Search() followed by `probes - 1` more requests on the same sockets,
+    // spaced evenly across `wait` (request k at k * wait / probes), then waits
+    // out the rest of `wait`. Late answers to an earlier request are still
+    // read; the collector merges the answers. Returns false at once, without
+    // waiting, when the first round sent nothing. `probes` below 1 counts as 1.
+    bool SearchRepeated(Protocol protocol, int probes, std::chrono::milliseconds wait,
+                        std::vector<std::string>& warnings);
+    // Requests sent per protocol so far (for tests and reports).
+    int TextRequests() const { return m_textRequests; }
+    int BroadcastRequests() const { return m_broadcastRequests; }
     const DeviceCollector& Collector() const { return m_collector; }
 
     // The first address of every adapter, as handed to the finder.
@@ -76,6 +86,10 @@ private:
     static int OnResult(DiscoveryContext* context, const char* status, const void* payload, void* data);
 
     std::vector<std::string> m_localAddresses;
+    bool m_textSearching = false;
+    bool m_broadcastSearching = false;
+    int m_textRequests = 0;
+    int m_broadcastRequests = 0;
     DeviceCollector m_collector;
     ResultQueue m_results;
     CDeviceFinder m_finder;
@@ -84,6 +98,7 @@ private:
 struct SearchCommand {
     Protocol protocol = Protocol::All;
     int wait_ms = 2500;
+    int probes = 1;  // search requests spread across the wait
     std::string format = "table";  // table, json, csv
 };
 
