@@ -255,6 +255,14 @@ TEST(ContextLifecycle, ThousandOpenCloseCyclesLeaveNothingBehind) {
     }
     char entries[1][LOCAL_ADDRESS_ENTRY] = {"127.0.0.1"};
     discovery_set_local_addresses(entries, 1);
+    // One cycle first: a sanitizer's runtime starts its own helper thread at the
+    // process's first thread, which must not count against the engine.
+    {
+        DiscoveryContext* context = nullptr;
+        ASSERT_EQ(discovery_open(DISCOVERY_GROUP, kPort, 1, &context), DISC_OK);
+        discovery_search(context);
+        ASSERT_EQ(discovery_close(context), DISC_OK);
+    }
     const int descriptors = keplin::test::open_descriptors();
     const int threads = keplin::test::running_threads();
     for (int i = 0; i < 1000; ++i) {
