@@ -214,6 +214,7 @@ bool Simulator::restarting(const Camera& cam, Clock::time_point now) {
 
 void Simulator::accept(Camera& cam, const Changes& changes, Clock::time_point now) {
   cam.pending.merge(changes);
+  if (cam.behaviour.after_restart == AfterRestart::Never) cam.restart_done = Clock::time_point::max();
   if (!cam.restart_done) cam.restart_done = now + options_.restart_delay;
   if (options_.restart_delay.count() == 0) finishRestarts(now);
 }
@@ -222,6 +223,7 @@ void Simulator::finishRestarts(Clock::time_point now) {
   for (Camera& cam : cameras_) {
     if (!cam.restart_done || now < *cam.restart_done) continue;
     cam.pending.applyTo(cam.settings);
+    if (cam.behaviour.restart_ip) cam.settings.ip = *cam.behaviour.restart_ip;
     cam.pending = Changes{};
     cam.restart_done.reset();
     log_.write({{"event", "applied"}, {"camera", cam.settings.mac}, {"settings", settingsJson(cam.settings)}});

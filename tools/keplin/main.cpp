@@ -71,6 +71,8 @@ int main(int argc, char** argv) {
     search_cmd->add_option("--format", search.format, "Output format")
         ->check(CLI::IsMember({"table", "json", "csv"}))
         ->capture_default_str();
+    search_cmd->add_flag("--show-secrets", search.show_secrets,
+                         "Print the passwords cameras report instead of ***");
     search_cmd->footer(kSearchExamples);
 
     SetCommand set;
