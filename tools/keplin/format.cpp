@@ -74,19 +74,6 @@ std::vector<FieldValue> broadcast_fields(const BroadcastRecord& r) {
     };
 }
 
-std::string csv_cell(const std::string& raw) {
-    // A spreadsheet runs a cell that begins like a formula; a camera's name is
-    // not ours to run. The apostrophe keeps it text.
-    const std::string text = !raw.empty() && std::string("=+-@").find(raw[0]) != std::string::npos ? "'" + raw : raw;
-    if (text.find_first_of(",\"\r\n") == std::string::npos) return text;
-    std::string out = "\"";
-    for (char c : text) {
-        if (c == '"') out += '"';
-        out += c;
-    }
-    return out + "\"";
-}
-
 // One line of left-aligned columns padded by display width, two blanks apart.
 std::string aligned_line(const std::vector<std::string>& row, const std::vector<size_t>& widths) {
     std::string line;
@@ -115,6 +102,19 @@ std::string or_dash(const std::string& text) {
 }
 
 }  // namespace
+
+std::string csv_cell(const std::string& raw) {
+    // A spreadsheet runs a cell that begins like a formula; a camera's name is
+    // not ours to run. The apostrophe keeps it text.
+    const std::string text = !raw.empty() && std::string("=+-@").find(raw[0]) != std::string::npos ? "'" + raw : raw;
+    if (text.find_first_of(",\"\r\n") == std::string::npos) return text;
+    std::string out = "\"";
+    for (char c : text) {
+        if (c == '"') out += '"';
+        out += c;
+    }
+    return out + "\"";
+}
 
 Json device_json(const FoundDevice& device, bool show_secrets) {
     Json j;

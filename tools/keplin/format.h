@@ -49,6 +49,10 @@ Json adapters_json_value(const std::vector<AdapterInfo>& adapters);
 std::string adapters_json(const std::vector<AdapterInfo>& adapters);
 std::string adapters_table(const std::vector<AdapterInfo>& adapters);
 
+// One CSV cell (RFC 4180 quoting). A text that begins like a spreadsheet
+// formula ("=", "+", "-", "@") gets a leading apostrophe so that it stays text.
+std::string csv_cell(const std::string& raw);
+
 // One line naming a camera for messages: kind, IP, MAC or "-", and name.
 std::string device_summary(const FoundDevice& device);
 
