@@ -680,18 +680,22 @@ int run_plan_apply(const PlanCommand& command, std::ostream& out, std::ostream& 
         std::vector<Job*> still;
         for (Job* job : waiting) {
             PlanResult& result = results[job->row];
-            if (job->accepted_at + restart <= round) {
-                auto it = seen.find(camera_key(job->device));
-                if (it != seen.end()) {
-                    const FoundDevice& now = it->second;
+            auto it = seen.find(camera_key(job->device));
+            if (it != seen.end()) {
+                // At its new address it is done whenever it answers; anywhere
+                // else it counts only once its restart is over (before, it
+                // may still answer with its old settings).
+                const FoundDevice& now = it->second;
+                const bool port_ok = result.row.new_port.empty() || device_port(now) == result.row.new_port;
+                if (now.Address() == result.row.new_ip && port_ok) {
                     result.last_ip = now.Address();
-                    const bool port_ok = result.row.new_port.empty() || device_port(now) == result.row.new_port;
-                    if (now.Address() == result.row.new_ip && port_ok) {
-                        result.result = "verified";
-                        result.detail = "answers at its new address";
-                        result.seconds = seconds_since(start);
-                        continue;
-                    }
+                    result.result = "verified";
+                    result.detail = "answers at its new address";
+                    result.seconds = seconds_since(start);
+                    continue;
+                }
+                if (job->accepted_at + restart <= round) {
+                    result.last_ip = now.Address();
                     job->seen_elsewhere = true;
                     result.detail = "answers at " + now.Address() + " port " + device_port(now);
                 }
