@@ -7,6 +7,7 @@
 
 #include <CLI/CLI.hpp>
 
+#include "tools/keplin/doctor.h"
 #include "tools/keplin/output.h"
 #include "tools/keplin/session.h"
 
@@ -39,6 +40,16 @@ Exit status: 0 success, 1 the request could not be made, 2 bad arguments or
 values refused, 3 no listed camera matches TARGET, 4 the camera refused
 (401, 403, 0x8001, 0x8002), 5 no answer in time.)";
 
+const char kDoctorFooter[] = R"(
+Each line is one finding: ok, note or problem, the check, what was found and,
+after a dash, what to do about it. Reading the firewall rules needs root.
+
+Examples:
+  keplin doctor                      the read-only checks
+  sudo keplin doctor --probe         and one search by each protocol
+
+Exit status: 0 nothing wrong found, 1 a problem found, 2 bad arguments.)";
+
 Protocol to_protocol(const std::string& name) {
     return parse_protocol(name).value_or(Protocol::All);
 }
@@ -55,6 +66,17 @@ int main(int argc, char** argv) {
     adapters->add_option("--format", adapters_format, "Output format")
         ->check(CLI::IsMember({"table", "json"}))
         ->capture_default_str();
+
+    DoctorCommand doctor;
+    CLI::App* doctor_cmd = app.add_subcommand("doctor", "Check why a search may find nothing (sends nothing without --probe)");
+    doctor_cmd->add_flag("--probe", doctor.probe, "Also search once by each protocol and count the answers");
+    doctor_cmd->add_option("--wait", doctor.wait_ms, "Milliseconds the probe collects answers")
+        ->check(CLI::Range(0, 600000))
+        ->capture_default_str();
+    doctor_cmd->add_option("--format", doctor.format, "Output format")
+        ->check(CLI::IsMember({"text", "json"}))
+        ->capture_default_str();
+    doctor_cmd->footer(kDoctorFooter);
 
     SearchCommand search;
     std::string search_protocol = "all";
@@ -135,6 +157,7 @@ int main(int argc, char** argv) {
     std::ostream out(&result);
     int status;
     if (adapters->parsed()) status = run_adapters(adapters_format, out, std::cerr);
+    else if (doctor_cmd->parsed()) status = run_doctor(doctor, out, std::cerr);
     else if (search_cmd->parsed()) status = run_search(search, out, std::cerr);
     else status = run_set(set, out, std::cerr);
 
