@@ -476,7 +476,7 @@ std::vector<Finding> iptables_findings(const std::string& save) {
         Chain& chain = set.chains[w[1]];
         Rule rule;
         rule.label = "rule " + std::to_string(chain.rules.size() + 1) + " of chain " + w[1] + " (iptables)";
-        bool negated = false;
+        bool negated = false, target_seen = false;
         for (size_t k = 2; k < w.size();) {
             if (w[k] == "!") {
                 negated = true;
@@ -497,6 +497,9 @@ std::vector<Finding> iptables_findings(const std::string& save) {
                     rule.verdict = go ? "goto" : "jump";
                     rule.target = target;
                 }
+                target_seen = true;
+            } else if (target_seen) {
+                // The target's own options (--reject-with, --log-prefix): no conditions.
             } else if (Condition c = iptables_condition(option, values, negated)) {
                 rule.conditions.push_back(std::move(c));
             }
