@@ -8,7 +8,7 @@ packages=(
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   libwxgtk3.2-dev libwxgtk-webview3.2-dev libsqlite3-dev
   libcli11-dev nlohmann-json3-dev libcairo2-dev libpango1.0-dev libx11-dev
-  xvfb xauth xdg-utils iproute2 util-linux procps poppler-utils
+  xvfb xauth xdg-utils iproute2 util-linux procps poppler-utils nftables
   fonts-liberation fonts-wqy-microhei
 )
 

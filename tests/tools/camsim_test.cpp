@@ -202,12 +202,12 @@ TEST_F(CamsimTest, NetworkSettingsApplyAfterTheRestart) {
   EXPECT_EQ(field(r, "MAC"), "00:1A:2B:3C:4D:5E");
 }
 
-TEST_F(CamsimTest, CamerasThatNeverComeBackOrComeBackElsewhere) {
+TEST_F(CamsimTest, CameraLostInItsRestartNeverAnswersAgain) {
   const std::string lost = "KLLOSTCAMERA00000000000000000001";
-  const std::string stale = "KLSTALECAMERA0000000000000000001";
+  const std::string other = "KLOTHERCAMERA0000000000000000001";
   CamSim sim(lab, 0,
              {"--camera", "id=" + lost + ",mac=00:1A:2B:3C:4D:01,ip=10.1.2.3,after_restart=never",  //
-              "--camera", "id=" + stale + ",mac=00:1A:2B:3C:4D:02,ip=10.1.2.4,restart_ip=10.1.2.99,"
+              "--camera", "id=" + other + ",mac=00:1A:2B:3C:4D:02,ip=10.1.2.4,"
                           "ddns_user=dd,ddns_passwd=s3cret"});
   TextPeer pc;
   pc.send(search(1));
@@ -217,15 +217,32 @@ TEST_F(CamsimTest, CamerasThatNeverComeBackOrComeBackElsewhere) {
   EXPECT_EQ(field(before[1], "DDNS-Passwd"), "s3cret");
 
   pc.send(command(2, "admin:admin", lost, "netconf set -ipaddr 10.1.2.50 -netmask 255.255.255.0"));
-  pc.send(command(3, "admin:admin", stale, "netconf set -ipaddr 10.1.2.51 -netmask 255.255.255.0"));
+  pc.send(command(3, "admin:admin", other, "netconf set -ipaddr 10.1.2.51 -netmask 255.255.255.0"));
   EXPECT_EQ(pc.replies(200ms).size(), 2u) << "both accept the change";
 
   pc.send(search(4));
   auto after = pc.replies();
   ASSERT_EQ(after.size(), 1u) << "the lost camera stays silent";
-  EXPECT_EQ(field(after[0], "Device-ID"), stale);
-  EXPECT_EQ(field(after[0], "IP"), "10.1.2.99");
-  EXPECT_EQ(field(after[0], "MASK"), "255.255.255.0") << "the rest of the change is kept";
+  EXPECT_EQ(field(after[0], "Device-ID"), other);
+  EXPECT_EQ(field(after[0], "IP"), "10.1.2.51");
+}
+
+TEST_F(CamsimTest, CameraWithARestartAddressComesBackThereWithTheOtherChanges) {
+  CamSim sim(lab, 0, {"--camera", "id=" + kCamId + ",ip=10.1.2.3,restart_ip=10.7.7.7"});
+  TextPeer pc;
+  pc.send(command(1, "admin:admin", kCamId,
+                  "netconf set -ipaddr 10.9.8.7 -netmask 255.0.0.0 -gateway 10.0.0.254 -dhcp off"));
+  pc.send(command(2, "admin:admin", kCamId, "httpport set -httpport 8081"));
+  EXPECT_EQ(pc.replies(200ms).size(), 2u);
+  ASSERT_TRUE(waitFor([&] { return sim.events("applied").size() == 2; }, 3s));
+  pc.send(search(3));
+  auto replies = pc.replies();
+  ASSERT_EQ(replies.size(), 1u);
+  EXPECT_EQ(field(replies[0], "IP"), "10.7.7.7");
+  EXPECT_EQ(field(replies[0], "MASK"), "255.0.0.0");
+  EXPECT_EQ(field(replies[0], "Http-Port"), "8081");
+
+  EXPECT_NE(runProgram({Lab::kitPath("keplin-camsim"), "--camera", "restart_ip=10.7.7"}).status, 0);
 }
 
 TEST_F(CamsimTest, BroadcastSearchAnswersTheRequesterWithTheRecord) {

@@ -58,7 +58,8 @@ struct Behaviour {
   bool nonfinal_first = false;
   std::chrono::milliseconds reply_delay{0};
   AfterRestart after_restart = AfterRestart::Back;
-  // When set, the camera comes back at this address whatever it was told.
+  // The address the camera shows after every restart, whatever the change
+  // asked for: a camera whose DHCP server, or firmware, decided otherwise.
   std::optional<std::string> restart_ip;
 };
 

@@ -48,8 +48,8 @@ CAMERA DEFINITION (DEF): key=value pairs separated by commas, e.g.
   reply_delay_ms  delay before each reply of this camera
   after_restart   back|never: never = once it accepted a change the camera
                   never answers a search again (a camera lost in its restart)
-  restart_ip      the address the camera comes back at after a change,
-                  whatever it was told (a camera that kept a stale setting)
+  restart_ip      the address the camera comes back at after every restart,
+                  whatever the change asked for
 
 With --count N every definition makes N cameras; id, name (trailing number) and MAC
 advance by one per camera, IP by ip_step. Unset ids, MACs and names are unique.

@@ -7,6 +7,7 @@
 
 #include <CLI/CLI.hpp>
 
+#include "tools/keplin/doctor.h"
 #include "tools/keplin/output.h"
 #include "tools/keplin/plan.h"
 #include "tools/keplin/session.h"
@@ -21,6 +22,8 @@ Examples:
   keplin search --protocol text --format json
   keplin search --wait 5000 --format csv > cameras.csv
   keplin search --probes 3               three requests in the 2.5 s, for lossy networks
+  keplin search --check                  also warn about cameras this PC cannot reach and
+                                         addresses held twice
 
 Exit status: 0 the search ran (whatever it found), 1 no search request could
 be sent, 2 bad arguments.)";
@@ -35,10 +38,25 @@ Examples:
       --dhcp off --ip 192.168.1.50 --gateway 192.168.1.1
   keplin set 00:1A:2B:3C:4D:5E --user admin --password admin --http-port 8080
   keplin set 192.168.1.64 --protocol broadcast --user admin --password new --dhcp on
+  keplin set 192.168.1.64 --user admin --password admin --ip 192.168.1.70 --verify
+
+A new address that another listed camera holds is refused unless --force is
+given; an address of this PC is always refused.
 
 Exit status: 0 success, 1 the request could not be made, 2 bad arguments or
 values refused, 3 no listed camera matches TARGET, 4 the camera refused
-(401, 403, 0x8001, 0x8002), 5 no answer in time.)";
+(401, 403, 0x8001, 0x8002), 5 no answer in time, 6 (--verify) the camera did
+not answer at its new address and port.)";
+
+const char kDoctorFooter[] = R"(
+Each line is one finding: ok, note or problem, the check, what was found and,
+after a dash, what to do about it. Reading the firewall rules needs root.
+
+Examples:
+  keplin doctor                      the read-only checks
+  sudo keplin doctor --probe         and one search by each protocol
+
+Exit status: 0 nothing wrong found, 1 a problem found, 2 bad arguments.)";
 
 const char kPlanExamples[] = R"(
 A plan is a CSV file: 'template' writes one row per camera found, with the
@@ -74,6 +92,17 @@ int main(int argc, char** argv) {
         ->check(CLI::IsMember({"table", "json"}))
         ->capture_default_str();
 
+    DoctorCommand doctor;
+    CLI::App* doctor_cmd = app.add_subcommand("doctor", "Check why a search may find nothing (sends nothing without --probe)");
+    doctor_cmd->add_flag("--probe", doctor.probe, "Also search once by each protocol and count the answers");
+    doctor_cmd->add_option("--wait", doctor.wait_ms, "Milliseconds the probe collects answers")
+        ->check(CLI::Range(0, 600000))
+        ->capture_default_str();
+    doctor_cmd->add_option("--format", doctor.format, "Output format")
+        ->check(CLI::IsMember({"text", "json"}))
+        ->capture_default_str();
+    doctor_cmd->footer(kDoctorFooter);
+
     SearchCommand search;
     std::string search_protocol = "all";
     CLI::App* search_cmd = app.add_subcommand("search", "Search the LAN for cameras and list them");
@@ -91,6 +120,8 @@ int main(int argc, char** argv) {
         ->capture_default_str();
     search_cmd->add_flag("--show-secrets", search.show_secrets,
                          "Print the passwords cameras report instead of ***");
+    search_cmd->add_flag("--check", search.check,
+                         "Warn on standard error about cameras outside this PC's subnets and shared addresses");
     search_cmd->footer(kSearchExamples);
 
     SetCommand set;
@@ -123,6 +154,17 @@ int main(int argc, char** argv) {
         ->capture_default_str();
     set_cmd->add_option("--format", set.format, "Output format")
         ->check(CLI::IsMember({"text", "json"}))
+        ->capture_default_str();
+    set_cmd->add_flag("--force", set.force, "Give a new address even when another listed camera holds it");
+    set_cmd->add_flag("--verify", set.verify,
+                      "After the change, search until the camera answers at its new address and port");
+    set_cmd->add_option("--restart-wait", set.restart_wait_ms,
+                        "Milliseconds the camera takes to restart (--verify searches after them)")
+        ->check(CLI::Range(0, 600000))
+        ->capture_default_str();
+    set_cmd->add_option("--verify-timeout", set.verify_timeout_ms,
+                        "Milliseconds to search for the camera after its restart (--verify)")
+        ->check(CLI::Range(100, 600000))
         ->capture_default_str();
     set_cmd->footer(kSetExamples);
 
@@ -200,6 +242,7 @@ int main(int argc, char** argv) {
     std::ostream out(&result);
     int status;
     if (adapters->parsed()) status = run_adapters(adapters_format, out, std::cerr);
+    else if (doctor_cmd->parsed()) status = run_doctor(doctor, out, std::cerr);
     else if (search_cmd->parsed()) status = run_search(search, out, std::cerr);
     else if (plan_template->parsed()) status = run_plan_template(plan, out, std::cerr);
     else if (plan_check->parsed()) status = run_plan_check(plan, out, std::cerr);

@@ -17,9 +17,6 @@
 
 namespace keplin::cli {
 
-// `plan apply` ran, but not every row ended verified.
-constexpr int kExitNotVerified = 6;
-
 // The columns of a plan, in the order `template` writes them. The first eight
 // describe the camera as it was found; the installer fills in the rest.
 const std::vector<std::string>& plan_columns();
