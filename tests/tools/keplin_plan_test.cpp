@@ -129,6 +129,9 @@ TEST(KeplinPlan, RowsThatCannotBeReadAreNamedByLine) {
     problems.clear();
     parse("\n\n", problems);
     EXPECT_EQ(problems, std::vector<std::string>{"the plan is empty"});
+    problems.clear();
+    parse(kHeader + "\n", problems);
+    EXPECT_EQ(problems, std::vector<std::string>{"the plan has a header but no camera"});
 }
 
 TEST(KeplinPlan, AGoodPlanMatchesEachRowToItsCamera) {

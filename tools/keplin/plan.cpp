@@ -263,6 +263,7 @@ std::vector<PlanRow> parse_plan(std::istream& in, std::vector<std::string>& prob
             problems.push_back(where + "user and password must not contain a line break or other control character");
         if (problems.size() == before) rows.push_back(row);
     }
+    if (rows.empty() && problems.empty()) problems.push_back("the plan has a header but no camera");
     return rows;
 }
 
