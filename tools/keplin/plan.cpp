@@ -11,8 +11,6 @@
 #include <iterator>
 #include <map>
 #include <memory>
-#include <mutex>
-#include <set>
 #include <sstream>
 #include <thread>
 
@@ -669,7 +667,7 @@ int run_plan_apply(const PlanCommand& command, std::ostream& out, std::ostream& 
         Clock::time_point earliest = Clock::time_point::max();
         for (const Job* job : waiting) earliest = std::min(earliest, job->accepted_at + restart);
         std::this_thread::sleep_until(earliest);
-        const Clock::time_point round = Clock::now();
+        const Clock::time_point round_start = Clock::now();
 
         Session search;
         plan_search(search, command, Protocol::All, err);
@@ -695,7 +693,7 @@ int run_plan_apply(const PlanCommand& command, std::ostream& out, std::ostream& 
                     result.seconds = seconds_since(start);
                     continue;
                 }
-                if (job->accepted_at + restart <= round) {
+                if (job->accepted_at + restart <= round_start) {
                     result.last_ip = now.Address();
                     job->seen_elsewhere = true;
                     result.detail = "answers at " + now.Address() + " port " + device_port(now);
