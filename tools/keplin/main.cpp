@@ -66,6 +66,7 @@ Protocol to_protocol(const std::string& name) {
 int main(int argc, char** argv) {
     CLI::App app{"Finds network cameras on the LAN and changes their network settings.", "keplin"};
     app.require_subcommand(1);
+    app.set_version_flag("--version", "keplin " KEPLIN_VERSION);
     app.footer("Run 'keplin COMMAND --help' for the options of a command.");
 
     std::string adapters_format = "table";
