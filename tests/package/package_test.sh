@@ -118,8 +118,8 @@ done
 pass "desktop entries, metadata, icons"
 
 # lintian: errors fail the test; warnings are shown.
-lintian --no-tag-display-limit "$deb" >"$work/lintian.log" 2>&1 || true
-cat "$work/lintian.log"
+lintian --tag-display-limit 0 "$deb" >"$work/lintian.log" 2>&1 || true
+grep -v 'root privileges' "$work/lintian.log" || true
 if grep -q '^E:' "$work/lintian.log"; then fail "lintian reports errors"; else pass "lintian"; fi
 
 if [ "$failures" -ne 0 ]; then
