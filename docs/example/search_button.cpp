@@ -15,25 +15,33 @@ namespace {
 
 class SearchFrame : public wxFrame {
  public:
-  SearchFrame() : wxFrame(nullptr, wxID_ANY, "Cameras on this network", wxDefaultPosition, wxSize(820, 620)) {
+  SearchFrame() : wxFrame(nullptr, wxID_ANY, "Cameras on this network") {
     m_button = new wxButton(this, wxID_ANY, "Search for cameras", wxPoint(8, 8));
     m_button->Bind(wxEVT_BUTTON, [this](wxCommandEvent&) { OpenSearch(); });
   }
 
   // The dialog becomes a child of this frame, below the button, and lives as
-  // long as the frame. Null for the language file: the built-in texts.
+  // long as the frame. Made at no size, it tells the size of its layout and
+  // the window grows to hold it. Null for the language file: the built-in
+  // English texts.
   bool OpenSearch() {
     m_button->Disable();
-    const wxSize client = GetClientSize();
     const int top = m_button->GetRect().GetBottom() + 8;
     const size_t before = GetChildren().GetCount();
-    ShowSearchEnDlg(this, KeplinRect{0, top, client.x, client.y}, nullptr);
-    return GetChildren().GetCount() > before;
+    ShowSearchEnDlg(this, KeplinRect{0, top, 0, top}, nullptr);
+    if (GetChildren().GetCount() == before) return false;
+    wxWindow* dialog = GetChildren().GetLast()->GetData();
+    const wxSize size = dialog->GetMinSize();
+    dialog->SetSize(0, top, size.x, size.y);
+    SetClientSize(size.x, top + size.y);
+    return true;
   }
 
  private:
   wxButton* m_button;
 };
+
+}  // namespace
 
 class SearchButtonApp : public wxApp {
  public:
@@ -52,12 +60,15 @@ class SearchButtonApp : public wxApp {
     }
     auto* frame = new SearchFrame;
     frame->Show();
-    if (open) {
-      const bool shown = frame->OpenSearch();
-      std::printf("search dialog %s\n", shown ? "shown" : "missing");
-      if (!shown) m_status = 1;
-    }
-    if (quit) CallAfter([frame] { frame->Close(); });
+    // Once the window is laid out: the dialog takes the client area's size.
+    CallAfter([this, frame, open, quit] {
+      if (open) {
+        const bool shown = frame->OpenSearch();
+        std::printf("search dialog %s\n", shown ? "shown" : "missing");
+        if (!shown) m_status = 1;
+      }
+      if (quit) frame->Close();
+    });
     return true;
   }
   int OnRun() override {
@@ -68,7 +79,5 @@ class SearchButtonApp : public wxApp {
  private:
   int m_status = 0;
 };
-
-}  // namespace
 
 wxIMPLEMENT_APP(SearchButtonApp);

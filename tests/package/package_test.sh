@@ -95,10 +95,11 @@ pcdir=$(dirname "$(find "$root/usr/lib" -name keplinlib.pc | head -n 1)")
 [ -f "$root/usr/include/keplin/keplinlib.h" ] || fail "no keplin/keplinlib.h"
 flags=$(PKG_CONFIG_PATH=$pcdir pkg-config --define-variable=prefix="$root/usr" --cflags --libs keplinlib)
 # shellcheck disable=SC2086  # the flags are words on purpose
-if c++ -std=c++17 -Wall -Wextra -o "$work/search_button" "$source/docs/example/search_button.cpp" $flags \
+if c++ -std=c++17 -Wall -Wextra -Werror -o "$work/search_button" "$source/docs/example/search_button.cpp" $flags \
   >"$work/example.log" 2>&1; then
   out=$(timeout 30 "$work/search_button" --open --quit 2>&1) || fail "the example exits $?: $out"
   case "$out" in
+    *CRITICAL* | *WARNING*) fail "the example's toolkit complains: $out" ;;
     *"search dialog shown"*) pass "example" ;;
     *) fail "the example did not show the dialog: $out" ;;
   esac
