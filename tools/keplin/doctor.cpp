@@ -389,7 +389,11 @@ std::vector<Finding> check_rp_filter(const DoctorSystem& system, const std::vect
                                             : "no adapter filters by strict reverse path")};
     }
     std::string command = "sysctl -w net.ipv4.conf.all.rp_filter=2";
-    for (const std::string& name : strict) command += " net.ipv4.conf." + name + ".rp_filter=2";
+    for (std::string name : strict) {
+        // sysctl writes the dots of an adapter's name (a VLAN's "eth0.100") as slashes.
+        std::replace(name.begin(), name.end(), '.', '/');
+        command += " net.ipv4.conf." + name + ".rp_filter=2";
+    }
     return {finding("rp_filter", Level::Problem,
                     "strict reverse-path filtering (rp_filter=1) on " + join(strict, ", ") + " with " +
                         std::to_string(adapters.size()) +
