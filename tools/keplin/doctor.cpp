@@ -16,7 +16,6 @@
 #include <fstream>
 #include <map>
 #include <ostream>
-#include <set>
 #include <sstream>
 
 #include <nlohmann/json.hpp>
@@ -342,16 +341,14 @@ const char* port_use(int port) {
 
 std::vector<Finding> check_ports(const DoctorSystem& system) {
     std::vector<Finding> out;
-    std::set<int> reported;
     std::map<int, std::vector<std::string>> by_port;
     std::map<int, bool> unnamed;
     for (const Holder& h : held_ports(system.proc)) {
-        std::vector<std::string> names = owners(system.proc, h.inode);
+        const std::vector<std::string> names = owners(system.proc, h.inode);
         if (names.empty()) unnamed[h.port] = true;
-        for (std::string& n : names)
-            if (std::find(by_port[h.port].begin(), by_port[h.port].end(), n) == by_port[h.port].end())
-                by_port[h.port].push_back(n);
-        by_port[h.port];
+        std::vector<std::string>& listed = by_port[h.port];
+        for (const std::string& n : names)
+            if (std::find(listed.begin(), listed.end(), n) == listed.end()) listed.push_back(n);
     }
     for (const auto& [port, names] : by_port) {
         std::string who = names.empty() ? "a program this user cannot see" : join(names, ", ");
