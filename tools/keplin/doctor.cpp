@@ -525,6 +525,16 @@ std::string findings_json(const std::vector<Finding>& findings) {
     return report.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) + "\n";
 }
 
+const char kDoctorFooter[] = R"(
+Each line is one finding: ok, note or problem, the check, what was found and,
+after a dash, what to do about it. Reading the firewall rules needs root.
+
+Examples:
+  keplin doctor                      the read-only checks
+  sudo keplin doctor --probe         and one search by each protocol
+
+Exit status: 0 nothing wrong found, 1 a problem found, 2 bad arguments.)";
+
 int run_doctor(const DoctorCommand& command, std::ostream& out, std::ostream& err) {
     return run_doctor(command, DoctorSystem::Live(), out, err);
 }
