@@ -202,6 +202,24 @@ TEST_F(CamsimTest, NetworkSettingsApplyAfterTheRestart) {
   EXPECT_EQ(field(r, "MAC"), "00:1A:2B:3C:4D:5E");
 }
 
+TEST_F(CamsimTest, CameraWithARestartAddressComesBackThereWithTheOtherChanges) {
+  CamSim sim(lab, 0, {"--camera", "id=" + kCamId + ",ip=10.1.2.3,restart_ip=10.7.7.7"});
+  TextPeer pc;
+  pc.send(command(1, "admin:admin", kCamId,
+                  "netconf set -ipaddr 10.9.8.7 -netmask 255.0.0.0 -gateway 10.0.0.254 -dhcp off"));
+  pc.send(command(2, "admin:admin", kCamId, "httpport set -httpport 8081"));
+  EXPECT_EQ(pc.replies(200ms).size(), 2u);
+  ASSERT_TRUE(waitFor([&] { return sim.events("applied").size() == 2; }, 3s));
+  pc.send(search(3));
+  auto replies = pc.replies();
+  ASSERT_EQ(replies.size(), 1u);
+  EXPECT_EQ(field(replies[0], "IP"), "10.7.7.7");
+  EXPECT_EQ(field(replies[0], "MASK"), "255.0.0.0");
+  EXPECT_EQ(field(replies[0], "Http-Port"), "8081");
+
+  EXPECT_NE(runProgram({Lab::kitPath("keplin-camsim"), "--camera", "restart_ip=10.7.7"}).status, 0);
+}
+
 TEST_F(CamsimTest, BroadcastSearchAnswersTheRequesterWithTheRecord) {
   CamSim sim(lab, 1,
              {"--camera",

@@ -190,7 +190,10 @@ std::vector<Camera> expandDefinition(const std::string& definition, unsigned cou
       else if (v == "0x8002") b.set_result = 0x8002;
       else throw SpecError("set_result=" + v + ": expected accepted, 0x8001 or 0x8002");
     } else if (key == "nonfinal_first") b.nonfinal_first = parseFlag(key, v);
-    else if (key == "reply_delay_ms") b.reply_delay = std::chrono::milliseconds(parseInt(key, v, 0, 600000));
+    else if (key == "restart_ip") {
+      if (!parseIpv4(v)) throw SpecError("restart_ip=" + v + ": expected a dotted IPv4 address");
+      b.restart_ip = v;
+    } else if (key == "reply_delay_ms") b.reply_delay = std::chrono::milliseconds(parseInt(key, v, 0, 600000));
     else throw SpecError("unknown key '" + key + "' (see --help)");
   }
 

@@ -54,6 +54,9 @@ struct Behaviour {
   uint32_t set_result = 0x8000;
   bool nonfinal_first = false;
   std::chrono::milliseconds reply_delay{0};
+  // The address the camera shows after every restart, whatever the change
+  // asked for: a camera whose DHCP server, or firmware, decided otherwise.
+  std::optional<std::string> restart_ip;
 };
 
 // Changes carried by one accepted command; applied when the camera has

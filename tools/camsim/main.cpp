@@ -44,6 +44,8 @@ CAMERA DEFINITION (DEF): key=value pairs separated by commas, e.g.
   set_result      accepted|0x8001|0x8002: result code of a broadcast set
   nonfinal_first  0/1: send a result with the non-final code 0x0001 first
   reply_delay_ms  delay before each reply of this camera
+  restart_ip      the address the camera comes back at after every restart,
+                  whatever the change asked for
 
 With --count N every definition makes N cameras; id, name (trailing number) and MAC
 advance by one per camera, IP by ip_step. Unset ids, MACs and names are unique.

@@ -222,6 +222,7 @@ void Simulator::finishRestarts(Clock::time_point now) {
   for (Camera& cam : cameras_) {
     if (!cam.restart_done || now < *cam.restart_done) continue;
     cam.pending.applyTo(cam.settings);
+    if (cam.behaviour.restart_ip) cam.settings.ip = *cam.behaviour.restart_ip;
     cam.pending = Changes{};
     cam.restart_done.reset();
     log_.write({{"event", "applied"}, {"camera", cam.settings.mac}, {"settings", settingsJson(cam.settings)}});

@@ -21,6 +21,8 @@ Examples:
   keplin search --protocol text --format json
   keplin search --wait 5000 --format csv > cameras.csv
   keplin search --probes 3               three requests in the 2.5 s, for lossy networks
+  keplin search --check                  also warn about cameras this PC cannot reach and
+                                         addresses held twice
 
 Exit status: 0 the search ran (whatever it found), 1 no search request could
 be sent, 2 bad arguments.)";
@@ -35,10 +37,15 @@ Examples:
       --dhcp off --ip 192.168.1.50 --gateway 192.168.1.1
   keplin set 00:1A:2B:3C:4D:5E --user admin --password admin --http-port 8080
   keplin set 192.168.1.64 --protocol broadcast --user admin --password new --dhcp on
+  keplin set 192.168.1.64 --user admin --password admin --ip 192.168.1.70 --verify
+
+A new address that another listed camera holds is refused unless --force is
+given; an address of this PC is always refused.
 
 Exit status: 0 success, 1 the request could not be made, 2 bad arguments or
 values refused, 3 no listed camera matches TARGET, 4 the camera refused
-(401, 403, 0x8001, 0x8002), 5 no answer in time.)";
+(401, 403, 0x8001, 0x8002), 5 no answer in time, 6 (--verify) the camera did
+not answer at its new address and port.)";
 
 Protocol to_protocol(const std::string& name) {
     return parse_protocol(name).value_or(Protocol::All);
@@ -83,6 +90,8 @@ int main(int argc, char** argv) {
     search_cmd->add_option("--format", search.format, "Output format")
         ->check(CLI::IsMember({"table", "json", "csv"}))
         ->capture_default_str();
+    search_cmd->add_flag("--check", search.check,
+                         "Warn on standard error about cameras outside this PC's subnets and shared addresses");
     search_cmd->footer(kSearchExamples);
 
     SetCommand set;
@@ -115,6 +124,17 @@ int main(int argc, char** argv) {
         ->capture_default_str();
     set_cmd->add_option("--format", set.format, "Output format")
         ->check(CLI::IsMember({"text", "json"}))
+        ->capture_default_str();
+    set_cmd->add_flag("--force", set.force, "Give a new address even when another listed camera holds it");
+    set_cmd->add_flag("--verify", set.verify,
+                      "After the change, search until the camera answers at its new address and port");
+    set_cmd->add_option("--restart-wait", set.restart_wait_ms,
+                        "Milliseconds the camera takes to restart (--verify searches after them)")
+        ->check(CLI::Range(0, 600000))
+        ->capture_default_str();
+    set_cmd->add_option("--verify-timeout", set.verify_timeout_ms,
+                        "Milliseconds to search for the camera after its restart (--verify)")
+        ->check(CLI::Range(100, 600000))
         ->capture_default_str();
     set_cmd->footer(kSetExamples);
 

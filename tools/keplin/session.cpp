@@ -5,6 +5,7 @@
 #include <ostream>
 #include <thread>
 
+#include "tools/keplin/checks.h"
 #include "tools/keplin/format.h"
 #include "tools/keplin/text.h"
 
@@ -94,10 +95,11 @@ int set_text_camera(Session& session, const SetCommand& command, const TextUpdat
         if (const int exit = await_accepted(session, "httpport", command, report, out); exit != kExitOk) {
             return exit;
         }
-        report.notes.push_back("the camera restarts with its new settings; search again in about 45 seconds");
+        if (!command.verify)
+            report.notes.push_back("the camera restarts with its new settings; search again in about 45 seconds");
     }
     report.result = "success";
-    return finish(report, command.format, out, kExitOk);
+    return kExitOk;  // the caller prints the report, after verifying the change when asked to
 }
 
 // `accept` is given when other listed cameras share the camera's address.
@@ -107,9 +109,10 @@ int set_broadcast_camera(Session& session, const SetCommand& command, const Broa
     switch (session.Finder().SetBroadcastDevice(plan.record, accept)) {
         case 1:
             report.steps.push_back({"set", "accepted", ""});
-            report.notes.push_back("the camera restarts with its new settings; search again in about 45 seconds");
+            if (!command.verify)
+                report.notes.push_back("the camera restarts with its new settings; search again in about 45 seconds");
             report.result = "success";
-            return finish(report, command.format, out, kExitOk);
+            return kExitOk;  // the caller prints the report
         case -1:
             report.steps.push_back({"set", "refused", "result code 0x8001"});
             report.result = "refused";
@@ -123,6 +126,101 @@ int set_broadcast_camera(Session& session, const SetCommand& command, const Broa
             report.result = "no answer";
             return finish(report, command.format, out, kExitNoAnswer);
     }
+}
+
+// The address checks before a change: kExitOk to go ahead (warnings
+// printed), kExitUsage when the address is this PC's, or another listed
+// camera's without --force.
+int check_address_change(const DeviceCollector& devices, size_t target, const FoundDevice& camera,
+                         const SetCommand& command, const std::vector<PcAddress>& pc, std::ostream& err) {
+    const std::optional<std::string>& new_ip = command.options.ip;
+    // Only a different address is a new one: a camera that keeps the address
+    // it shares with others is not checked again.
+    if (!new_ip || parse_ipv4(*new_ip) == parse_ipv4(camera.Address())) return kExitOk;
+    const NewAddressCheck check = check_new_address(source_of(devices), target, *new_ip, pc);
+    if (!check.pc_conflict.empty()) {
+        err << "keplin: " << check.pc_conflict << "\n";
+        return kExitUsage;
+    }
+    for (const std::string& other : check.camera_conflicts)
+        err << "keplin: " << (command.force ? "warning: " : "") << *new_ip << " is held by another listed camera: "
+            << other << "\n";
+    if (!check.camera_conflicts.empty()) {
+        if (!command.force) {
+            err << "keplin: choose a free address, or add --force to give this one anyway\n";
+            return kExitUsage;
+        }
+        err << "keplin: warning: giving it anyway (--force)\n";
+    }
+    if (!check.unreachable.empty()) err << "keplin: warning: " << check.unreachable << "\n";
+    return kExitOk;
+}
+
+ExpectedCamera expected_after(const FoundDevice& before, const TextUpdate& plan) {
+    ExpectedCamera expected{before, std::nullopt, "", announced_port(before)};
+    if (plan.record.dhcp == 0) {
+        expected.address_text = field_text(plan.record.ip);
+        expected.address = parse_ipv4(expected.address_text);
+    }
+    if (plan.send_port) expected.http_port = static_cast<uint16_t>(std::stoul(plan.port));
+    return expected;
+}
+
+ExpectedCamera expected_after(const FoundDevice& before, const BroadcastUpdate& plan) {
+    ExpectedCamera expected{before, std::nullopt, "", broadcast_http_port(plan.record)};
+    if (plan.record.address_mode == 0) {
+        expected.address_text = field_text(plan.record.ip);
+        expected.address = parse_ipv4(expected.address_text);
+    }
+    return expected;
+}
+
+// Waits out the camera's restart, then searches by its protocol, round after
+// round with fresh sockets and a fresh list (so that its new answer is not
+// taken for the old one), until it answers as expected or the time is up.
+// Adds the "verify" step; kExitOk or kExitNotVerified.
+int verify_change(const SetCommand& command, const ExpectedCamera& expected, SetReport& report, std::ostream& err) {
+    using Clock = std::chrono::steady_clock;
+    const std::string target = (expected.address ? expected.address_text : std::string("its DHCP address")) +
+                               " port " + std::to_string(expected.http_port);
+    err << "keplin: waiting " << command.restart_wait_ms << " ms for the camera to restart, then searching for it at "
+        << target << " for up to " << command.verify_timeout_ms << " ms\n";
+    std::this_thread::sleep_for(std::chrono::milliseconds(command.restart_wait_ms));
+
+    const Protocol protocol = expected.before.kind == 'M' ? Protocol::Text : Protocol::Broadcast;
+    const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(command.verify_timeout_ms);
+    const auto round = std::chrono::milliseconds(std::max(command.search_wait_ms, 100));
+    VerifyLook seen;
+    while (!seen.as_expected && Clock::now() < deadline) {
+        const Clock::time_point round_end = std::min(deadline, Clock::now() + round);
+        Session session;
+        std::vector<std::string> warnings;
+        const bool sent = session.Search(protocol, warnings);
+        print_warnings(warnings, err);
+        VerifyLook look;
+        while (sent && !look.as_expected && Clock::now() < round_end) {
+            std::this_thread::sleep_until(std::min(round_end, Clock::now() + std::chrono::milliseconds(100)));
+            look_for(source_of(session.Collector()), expected, look);
+        }
+        if (!sent) std::this_thread::sleep_until(round_end);
+        if (look.answered) seen = look;
+    }
+
+    if (seen.as_expected) {
+        report.steps.push_back({"verify", "answered", "at " + seen.where});
+        return kExitOk;
+    }
+    report.result = "not verified";
+    if (seen.answered) {
+        report.steps.push_back({"verify", "elsewhere", "at " + seen.where + ", not at " + target});
+        err << "keplin: the camera answers at " << seen.where << ", not at " << target << "\n";
+    } else {
+        report.steps.push_back({"verify", "no answer",
+                                "not found within " + std::to_string(command.verify_timeout_ms) + " ms"});
+        err << "keplin: the camera did not answer at " << target << " within " << command.verify_timeout_ms
+            << " ms after its restart\n";
+    }
+    return kExitNotVerified;
 }
 
 }  // namespace
@@ -273,6 +371,12 @@ int run_search(const SearchCommand& command, std::ostream& out, std::ostream& er
     if (command.format == "json") write_devices_json(out, source);
     else if (command.format == "csv") write_devices_csv(out, source);
     else write_devices_table(out, source);
+    if (command.check) {
+        load_adapter_table();
+        const std::vector<PcAddress> pc = pc_addresses(adapter_table());
+        release_adapter_table();
+        for (const std::string& warning : address_warnings(source, pc)) err << "keplin: warning: " << warning << "\n";
+    }
     return kExitOk;
 }
 
@@ -295,6 +399,7 @@ int run_set(const SetCommand& command, std::ostream& out, std::ostream& err) {
     std::this_thread::sleep_for(std::chrono::milliseconds(command.search_wait_ms));
     const DeviceCollector& devices = session.Collector();
     std::vector<std::string> this_pc = addresses_of_this_pc(session.LocalAddresses());
+    const std::vector<PcAddress> pc = pc_addresses(adapter_table());
     release_adapter_table();
 
     // The engine still adds late answers: the list is read entry by entry,
@@ -316,23 +421,37 @@ int run_set(const SetCommand& command, std::ostream& out, std::ostream& err) {
     }
 
     SetReport report;
-    devices.Get(static_cast<int>(matches.front()), &report.device);
+    const size_t target = matches.front();
+    devices.Get(static_cast<int>(target), &report.device);
+    ExpectedCamera expected;
+    int status;
     if (report.device.kind == 'M') {
         TextUpdate plan = plan_text_update(report.device.text, command.options, this_pc);
         if (!plan.error.empty()) {
             err << "keplin: " << plan.error << "\n";
             return kExitUsage;
         }
-        return set_text_camera(session, command, plan, report, out, err);
+        if (const int refused = check_address_change(devices, target, report.device, command, pc, err)) return refused;
+        expected = expected_after(report.device, plan);
+        status = set_text_camera(session, command, plan, report, out, err);
+    } else {
+        BroadcastUpdate plan = plan_broadcast_update(report.device.broadcast, command.options, this_pc);
+        if (!plan.error.empty()) {
+            err << "keplin: " << plan.error << "\n";
+            return kExitUsage;
+        }
+        if (const int refused = check_address_change(devices, target, report.device, command, pc, err)) return refused;
+        expected = expected_after(report.device, plan);
+        const BroadcastResultFilter accept = devices.SharesAddress(target) ? &rules::ResultFromCamera : nullptr;
+        status = set_broadcast_camera(session, command, plan, accept, report, out);
     }
-    BroadcastUpdate plan = plan_broadcast_update(report.device.broadcast, command.options, this_pc);
-    if (!plan.error.empty()) {
-        err << "keplin: " << plan.error << "\n";
-        return kExitUsage;
+    if (status != kExitOk) return status;  // reported already
+    if (command.verify) {
+        // Its sockets would otherwise keep reading what the next searches ask for.
+        session.Finder().Stop();
+        status = verify_change(command, expected, report, err);
     }
-    const BroadcastResultFilter accept =
-        devices.SharesAddress(matches.front()) ? &rules::ResultFromCamera : nullptr;
-    return set_broadcast_camera(session, command, plan, accept, report, out);
+    return finish(report, command.format, out, status);
 }
 
 }  // namespace keplin::cli

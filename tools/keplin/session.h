@@ -26,6 +26,7 @@ enum ExitStatus : int {
     kExitNoMatch = 3,   // no listed camera matches the target
     kExitRefused = 4,   // the camera refused (401, 403, 0x8001, 0x8002)
     kExitNoAnswer = 5,  // no answer in time
+    kExitNotVerified = 6,  // the change was accepted, but the camera did not answer where it was sent
 };
 
 // The pieces of list_adapter_addresses' text, as the dialog splits it: at each
@@ -100,6 +101,7 @@ struct SearchCommand {
     int wait_ms = 2500;
     int probes = 1;  // search requests spread across the wait
     std::string format = "table";  // table, json, csv
+    bool check = false;            // warn about unreachable and shared addresses
 };
 
 struct SetCommand {
@@ -109,6 +111,10 @@ struct SetCommand {
     int search_wait_ms = 2500;
     int wait_ms = 5000;
     std::string format = "text";  // text, json
+    bool force = false;           // give an address another listed camera holds
+    bool verify = false;          // search again after the restart
+    int restart_wait_ms = 45000;
+    int verify_timeout_ms = 30000;
 };
 
 // Each prints its result to `out`, messages to `err`, and returns the exit status.
