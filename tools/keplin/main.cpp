@@ -47,16 +47,6 @@ values refused, 3 no listed camera matches TARGET, 4 the camera refused
 (401, 403, 0x8001, 0x8002), 5 no answer in time, 6 (--verify) the camera did
 not answer at its new address and port.)";
 
-const char kDoctorFooter[] = R"(
-Each line is one finding: ok, note or problem, the check, what was found and,
-after a dash, what to do about it. Reading the firewall rules needs root.
-
-Examples:
-  keplin doctor                      the read-only checks
-  sudo keplin doctor --probe         and one search by each protocol
-
-Exit status: 0 nothing wrong found, 1 a problem found, 2 bad arguments.)";
-
 Protocol to_protocol(const std::string& name) {
     return parse_protocol(name).value_or(Protocol::All);
 }
