@@ -66,12 +66,16 @@ bool parse_ipv4(const std::string& text, uint32_t* address) {
     return true;
 }
 
+// Leading one bits of a mask in host order.
+int prefix_length(uint32_t mask) {
+    int bits = 0;
+    while (bits < 32 && (mask & (0x80000000u >> bits)) != 0) ++bits;
+    return bits;
+}
+
 int prefix_length(const std::string& mask) {
     uint32_t m = 0;
-    if (!parse_ipv4(mask, &m)) return 32;
-    int bits = 0;
-    while (bits < 32 && (m & (0x80000000u >> bits)) != 0) ++bits;
-    return bits;
+    return parse_ipv4(mask, &m) ? prefix_length(m) : 32;
 }
 
 std::string subnet_text(const AdapterAddress& a) {
@@ -252,12 +256,7 @@ std::vector<Finding> check_route(const std::string& route_table) {
         const uint32_t d = ntohl(static_cast<uint32_t>(destination));
         const uint32_t m = ntohl(static_cast<uint32_t>(mask));
         if ((group & m) != (d & m)) continue;
-        const int len = prefix_length([m] {
-            in_addr a{htonl(m)};
-            char text[INET_ADDRSTRLEN] = {};
-            inet_ntop(AF_INET, &a, text, sizeof text);
-            return std::string(text);
-        }());
+        const int len = prefix_length(m);
         if (len > best_len) {
             best_len = len;
             best_iface = w[0];
