@@ -202,6 +202,31 @@ TEST_F(CamsimTest, NetworkSettingsApplyAfterTheRestart) {
   EXPECT_EQ(field(r, "MAC"), "00:1A:2B:3C:4D:5E");
 }
 
+TEST_F(CamsimTest, CameraLostInItsRestartNeverAnswersAgain) {
+  const std::string lost = "KLLOSTCAMERA00000000000000000001";
+  const std::string other = "KLOTHERCAMERA0000000000000000001";
+  CamSim sim(lab, 0,
+             {"--camera", "id=" + lost + ",mac=00:1A:2B:3C:4D:01,ip=10.1.2.3,after_restart=never",  //
+              "--camera", "id=" + other + ",mac=00:1A:2B:3C:4D:02,ip=10.1.2.4,"
+                          "ddns_user=dd,ddns_passwd=s3cret"});
+  TextPeer pc;
+  pc.send(search(1));
+  auto before = pc.replies();
+  ASSERT_EQ(before.size(), 2u);
+  EXPECT_EQ(field(before[1], "DDNS-User"), "dd");
+  EXPECT_EQ(field(before[1], "DDNS-Passwd"), "s3cret");
+
+  pc.send(command(2, "admin:admin", lost, "netconf set -ipaddr 10.1.2.50 -netmask 255.255.255.0"));
+  pc.send(command(3, "admin:admin", other, "netconf set -ipaddr 10.1.2.51 -netmask 255.255.255.0"));
+  EXPECT_EQ(pc.replies(200ms).size(), 2u) << "both accept the change";
+
+  pc.send(search(4));
+  auto after = pc.replies();
+  ASSERT_EQ(after.size(), 1u) << "the lost camera stays silent";
+  EXPECT_EQ(field(after[0], "Device-ID"), other);
+  EXPECT_EQ(field(after[0], "IP"), "10.1.2.51");
+}
+
 TEST_F(CamsimTest, CameraWithARestartAddressComesBackThereWithTheOtherChanges) {
   CamSim sim(lab, 0, {"--camera", "id=" + kCamId + ",ip=10.1.2.3,restart_ip=10.7.7.7"});
   TextPeer pc;

@@ -265,3 +265,28 @@ TEST(KeplinFormat, SetReportNamesEveryStep) {
     EXPECT_EQ(set_report_text(report), "camera: L 10.1.2.9 02:4B:53:00:00:07 \"" + std::string(80, 'N') + "\"\nset: accepted\n");
     EXPECT_NE(devices_table({broadcast_camera()}).find("02:4B:53:00:00:07"), std::string::npos);
 }
+
+TEST(KeplinFormat, PasswordsCamerasReportAreMaskedUnlessAsked) {
+    FoundDevice d = text_camera();
+    copy_text_field(d.text.ddns_user, sizeof d.text.ddns_user, "dyn");
+    copy_text_field(d.text.ddns_passwd, sizeof d.text.ddns_passwd, "s3cret,pw");
+    FoundDevice empty = text_camera();
+    FoundDevice with_account = broadcast_camera();
+    copy_text_field(with_account.broadcast.password, sizeof with_account.broadcast.password, "viewpw");
+    const std::vector<FoundDevice> list = {d, empty, with_account};
+
+    for (const std::string& masked : {devices_json(list), devices_csv(list), devices_table(list)}) {
+        EXPECT_EQ(masked.find("s3cret"), std::string::npos) << masked;
+        EXPECT_EQ(masked.find("viewpw"), std::string::npos) << masked;
+    }
+    Json j = Json::parse(devices_json(list))["devices"];
+    EXPECT_EQ(j[0]["ddns_passwd"], "***");
+    EXPECT_EQ(j[0]["ddns_user"], "dyn");
+    EXPECT_EQ(j[1]["ddns_passwd"], "") << "nothing to hide stays empty";
+    EXPECT_NE(devices_csv(list).find(",dyn,***,"), std::string::npos);
+
+    EXPECT_EQ(Json::parse(devices_json(list, true))["devices"][0]["ddns_passwd"], "s3cret,pw");
+    EXPECT_NE(devices_csv(list, true).find(",dyn,\"s3cret,pw\","), std::string::npos);
+    // The broadcast record's viewing password is never printed, shown or not.
+    EXPECT_EQ(devices_json(list, true).find("viewpw"), std::string::npos);
+}

@@ -175,6 +175,10 @@ std::vector<Camera> expandDefinition(const std::string& definition, unsigned cou
     else if (key == "http_port") s.http_port = parseInt(key, v, 0, 65535);
     else if (key == "user") s.user = v;
     else if (key == "password") s.password = v;
+    else if (key == "ddns_enable") s.ddns_enable = parseFlag(key, v) ? 1 : 0;
+    else if (key == "ddns_host") s.ddns_host = v;
+    else if (key == "ddns_user") s.ddns_user = v;
+    else if (key == "ddns_passwd") s.ddns_passwd = v;
     else if (key == "vendor") s.vendor = v;
     else if (key == "product") s.product = v;
     else if (key == "type") s.type = v;
@@ -190,7 +194,11 @@ std::vector<Camera> expandDefinition(const std::string& definition, unsigned cou
       else if (v == "0x8002") b.set_result = 0x8002;
       else throw SpecError("set_result=" + v + ": expected accepted, 0x8001 or 0x8002");
     } else if (key == "nonfinal_first") b.nonfinal_first = parseFlag(key, v);
-    else if (key == "restart_ip") {
+    else if (key == "after_restart") {
+      if (v == "back") b.after_restart = AfterRestart::Back;
+      else if (v == "never") b.after_restart = AfterRestart::Never;
+      else throw SpecError("after_restart=" + v + ": expected back or never");
+    } else if (key == "restart_ip") {
       if (!parseIpv4(v)) throw SpecError("restart_ip=" + v + ": expected a dotted IPv4 address");
       b.restart_ip = v;
     } else if (key == "reply_delay_ms") b.reply_delay = std::chrono::milliseconds(parseInt(key, v, 0, 600000));

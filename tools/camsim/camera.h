@@ -16,6 +16,9 @@ enum class Protocol { Text, Broadcast };
 
 enum class CmdResult { Auto, Ok, Unauthorized, Forbidden };
 
+// What a camera does once the restart after a change is over.
+enum class AfterRestart { Back, Never };
+
 using Clock = std::chrono::steady_clock;
 
 // Settings a camera shows in its replies and that commands change.
@@ -54,6 +57,7 @@ struct Behaviour {
   uint32_t set_result = 0x8000;
   bool nonfinal_first = false;
   std::chrono::milliseconds reply_delay{0};
+  AfterRestart after_restart = AfterRestart::Back;
   // The address the camera shows after every restart, whatever the change
   // asked for: a camera whose DHCP server, or firmware, decided otherwise.
   std::optional<std::string> restart_ip;

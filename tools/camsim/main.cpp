@@ -39,11 +39,15 @@ CAMERA DEFINITION (DEF): key=value pairs separated by commas, e.g.
                   C_Vendor, C_Product, Device-Type lines
   http_port       HTTP port, default 80
   user, password  viewing account, default admin/admin
+  ddns_enable, ddns_host, ddns_user, ddns_passwd
+                  DDNS settings shown in text replies (default off and empty)
   cmd_result      auto|200|401|403: status of every CMD; auto = 200 when
                   "Authorization:Basic user:password" matches, else 401
   set_result      accepted|0x8001|0x8002: result code of a broadcast set
   nonfinal_first  0/1: send a result with the non-final code 0x0001 first
   reply_delay_ms  delay before each reply of this camera
+  after_restart   back|never: never = once it accepted a change the camera
+                  never answers a search again (a camera lost in its restart)
   restart_ip      the address the camera comes back at after every restart,
                   whatever the change asked for
 

@@ -214,6 +214,7 @@ bool Simulator::restarting(const Camera& cam, Clock::time_point now) {
 
 void Simulator::accept(Camera& cam, const Changes& changes, Clock::time_point now) {
   cam.pending.merge(changes);
+  if (cam.behaviour.after_restart == AfterRestart::Never) cam.restart_done = Clock::time_point::max();
   if (!cam.restart_done) cam.restart_done = now + options_.restart_delay;
   if (options_.restart_delay.count() == 0) finishRestarts(now);
 }

@@ -25,7 +25,13 @@ FieldValue number_field(const char* name, long long value) {
     return {name, std::to_string(value), true, value};
 }
 
-std::vector<FieldValue> record_fields(const DeviceRecord& r) {
+// What a password a camera reports looks like in output unless secrets are
+// shown: "***" in place of any text, nothing in place of nothing.
+std::string secret(const std::string& text, bool show) {
+    return show || text.empty() ? text : kMaskedSecret;
+}
+
+std::vector<FieldValue> record_fields(const DeviceRecord& r, bool show_secrets) {
     return {
         text_field("device_id", field_text(r.device_id)),
         text_field("device_model", field_text(r.device_model)),
@@ -45,7 +51,7 @@ std::vector<FieldValue> record_fields(const DeviceRecord& r) {
         text_field("ddns_host", field_text(r.ddns_host)),
         number_field("ddns_port", r.ddns_port),
         text_field("ddns_user", field_text(r.ddns_user)),
-        text_field("ddns_passwd", field_text(r.ddns_passwd)),
+        text_field("ddns_passwd", secret(field_text(r.ddns_passwd), show_secrets)),
         text_field("ddns_domain", field_text(r.ddns_domain)),
         text_field("c_vendor", field_text(r.c_vendor)),
         text_field("c_product", field_text(r.c_product)),
@@ -66,19 +72,6 @@ std::vector<FieldValue> broadcast_fields(const BroadcastRecord& r) {
         text_field("web_version", field_text(r.web_version)),
         number_field("dhcp", r.address_mode),
     };
-}
-
-std::string csv_cell(const std::string& raw) {
-    // A spreadsheet runs a cell that begins like a formula; a camera's name is
-    // not ours to run. The apostrophe keeps it text.
-    const std::string text = !raw.empty() && std::string("=+-@").find(raw[0]) != std::string::npos ? "'" + raw : raw;
-    if (text.find_first_of(",\"\r\n") == std::string::npos) return text;
-    std::string out = "\"";
-    for (char c : text) {
-        if (c == '"') out += '"';
-        out += c;
-    }
-    return out + "\"";
 }
 
 // One line of left-aligned columns padded by display width, two blanks apart.
@@ -110,10 +103,24 @@ std::string or_dash(const std::string& text) {
 
 }  // namespace
 
-Json device_json(const FoundDevice& device) {
+std::string csv_cell(const std::string& raw) {
+    // A spreadsheet runs a cell that begins like a formula; a camera's name is
+    // not ours to run. The apostrophe keeps it text.
+    const std::string text = !raw.empty() && std::string("=+-@").find(raw[0]) != std::string::npos ? "'" + raw : raw;
+    if (text.find_first_of(",\"\r\n") == std::string::npos) return text;
+    std::string out = "\"";
+    for (char c : text) {
+        if (c == '"') out += '"';
+        out += c;
+    }
+    return out + "\"";
+}
+
+Json device_json(const FoundDevice& device, bool show_secrets) {
     Json j;
     j["kind"] = std::string(1, device.kind);
-    for (const FieldValue& f : device.kind == 'M' ? record_fields(device.text) : broadcast_fields(device.broadcast)) {
+    for (const FieldValue& f :
+         device.kind == 'M' ? record_fields(device.text, show_secrets) : broadcast_fields(device.broadcast)) {
         if (f.number) j[f.name] = f.value;
         else j[f.name] = f.text;
     }
@@ -123,17 +130,17 @@ Json device_json(const FoundDevice& device) {
 namespace {
 
 template <typename Writer>
-std::string Written(const std::vector<FoundDevice>& devices, Writer writer) {
+std::string Written(const std::vector<FoundDevice>& devices, Writer writer, bool show_secrets) {
     std::ostringstream out;
-    writer(out, source_of(devices));
+    writer(out, source_of(devices), show_secrets);
     return out.str();
 }
 
 // The CSV cells of one camera, in the header's columns.
-std::vector<std::string> csv_cells(const FoundDevice& d, const std::vector<FieldValue>& header) {
+std::vector<std::string> csv_cells(const FoundDevice& d, const std::vector<FieldValue>& header, bool show_secrets) {
     std::vector<std::string> cells(header.size());
     if (d.kind == 'M') {
-        std::vector<FieldValue> fields = record_fields(d.text);
+        std::vector<FieldValue> fields = record_fields(d.text, show_secrets);
         for (size_t i = 0; i < fields.size(); ++i) cells[i] = fields[i].text;
     } else {
         for (const FieldValue& f : broadcast_fields(d.broadcast)) {
@@ -170,14 +177,14 @@ std::vector<std::string> table_row(std::size_t number, const FoundDevice& d) {
 
 }  // namespace
 
-void write_devices_json(std::ostream& out, const DeviceSource& source) {
+void write_devices_json(std::ostream& out, const DeviceSource& source, bool show_secrets) {
     // The layout of a whole document dumped with an indent of 2, written one
     // camera at a time.
     out << "{\n  \"devices\": [";
     FoundDevice device;
     std::size_t index = 0;
     for (; source(index, &device); ++index) {
-        std::string item = device_json(device).dump(2);
+        std::string item = device_json(device, show_secrets).dump(2);
         std::string indented = "    ";
         for (char c : item) {
             indented += c;
@@ -188,20 +195,20 @@ void write_devices_json(std::ostream& out, const DeviceSource& source) {
     out << (index ? "\n  ]\n}\n" : "]\n}\n");
 }
 
-void write_devices_csv(std::ostream& out, const DeviceSource& source) {
-    const std::vector<FieldValue> header = record_fields(DeviceRecord{});
+void write_devices_csv(std::ostream& out, const DeviceSource& source, bool show_secrets) {
+    const std::vector<FieldValue> header = record_fields(DeviceRecord{}, false);
     out << "kind";
     for (const FieldValue& f : header) out << ',' << f.name;
     out << '\n';
     FoundDevice device;
     for (std::size_t index = 0; source(index, &device); ++index) {
         out << device.kind;
-        for (const std::string& c : csv_cells(device, header)) out << ',' << csv_cell(c);
+        for (const std::string& c : csv_cells(device, header, show_secrets)) out << ',' << csv_cell(c);
         out << '\n';
     }
 }
 
-void write_devices_table(std::ostream& out, const DeviceSource& source) {
+void write_devices_table(std::ostream& out, const DeviceSource& source, bool) {
     const std::vector<std::string> header = {"No.", "Kind", "Name", "IP", "MAC", "Port", "DHCP", "Device ID"};
     std::vector<size_t> widths;
     widen(widths, header);
@@ -214,11 +221,17 @@ void write_devices_table(std::ostream& out, const DeviceSource& source) {
     out << count << (count == 1 ? " device\n" : " devices\n");
 }
 
-std::string devices_json(const std::vector<FoundDevice>& devices) { return Written(devices, write_devices_json); }
+std::string devices_json(const std::vector<FoundDevice>& devices, bool show_secrets) {
+    return Written(devices, write_devices_json, show_secrets);
+}
 
-std::string devices_csv(const std::vector<FoundDevice>& devices) { return Written(devices, write_devices_csv); }
+std::string devices_csv(const std::vector<FoundDevice>& devices, bool show_secrets) {
+    return Written(devices, write_devices_csv, show_secrets);
+}
 
-std::string devices_table(const std::vector<FoundDevice>& devices) { return Written(devices, write_devices_table); }
+std::string devices_table(const std::vector<FoundDevice>& devices, bool show_secrets) {
+    return Written(devices, write_devices_table, show_secrets);
+}
 
 Json adapters_json_value(const std::vector<AdapterInfo>& adapters) {
     Json list = Json::array();

@@ -9,6 +9,7 @@
 
 #include "tools/keplin/doctor.h"
 #include "tools/keplin/output.h"
+#include "tools/keplin/plan.h"
 #include "tools/keplin/session.h"
 
 using namespace keplin::cli;
@@ -46,6 +47,23 @@ Exit status: 0 success, 1 the request could not be made, 2 bad arguments or
 values refused, 3 no listed camera matches TARGET, 4 the camera refused
 (401, 403, 0x8001, 0x8002), 5 no answer in time, 6 (--verify) the camera did
 not answer at its new address and port.)";
+
+const char kPlanExamples[] = R"(
+A plan is a CSV file: 'template' writes one row per camera found, with the
+columns protocol,mac,device_id,ip,mask,gateway,port,name describing it and
+new_ip,new_mask,new_gateway,new_port,user,password for the installer to fill
+in (empty new_mask, new_gateway, new_port: keep the camera's; empty user,
+password: --user and KEPLIN_PASSWORD).
+
+Examples:
+  keplin plan template > site.csv
+  keplin plan check site.csv
+  KEPLIN_PASSWORD=admin keplin plan apply site.csv --user admin --report site-report.csv
+
+Exit status: 0 every row verified (check: the plan can be applied), 1 no
+search request could be sent or the report could not be written, 2 bad
+arguments or a plan with problems (nothing was sent), 6 some rows not
+verified (see the report).)";
 
 Protocol to_protocol(const std::string& name) {
     return parse_protocol(name).value_or(Protocol::All);
@@ -91,6 +109,8 @@ int main(int argc, char** argv) {
     search_cmd->add_option("--format", search.format, "Output format")
         ->check(CLI::IsMember({"table", "json", "csv"}))
         ->capture_default_str();
+    search_cmd->add_flag("--show-secrets", search.show_secrets,
+                         "Print the passwords cameras report instead of ***");
     search_cmd->add_flag("--check", search.check,
                          "Warn on standard error about cameras outside this PC's subnets and shared addresses");
     search_cmd->footer(kSearchExamples);
@@ -139,6 +159,49 @@ int main(int argc, char** argv) {
         ->capture_default_str();
     set_cmd->footer(kSetExamples);
 
+    PlanCommand plan;
+    std::string plan_protocol = "all";
+    std::string plan_password;
+    CLI::App* plan_cmd = app.add_subcommand("plan", "Re-address many cameras from a CSV plan");
+    plan_cmd->require_subcommand(1);
+    plan_cmd->footer(kPlanExamples);
+    CLI::App* plan_template = plan_cmd->add_subcommand("template", "Write a plan of the cameras found");
+    plan_template->add_option("--protocol", plan_protocol, "Protocols to search")
+        ->check(CLI::IsMember({"text", "broadcast", "all"}))
+        ->capture_default_str();
+    CLI::App* plan_check = plan_cmd->add_subcommand("check", "Check a plan against the cameras found (changes nothing)");
+    CLI::App* plan_apply = plan_cmd->add_subcommand("apply", "Change every camera of a plan and verify each");
+    CLI::Option* plan_password_opt = nullptr;
+    for (CLI::App* sub : {plan_template, plan_check, plan_apply}) {
+        sub->add_option("--search-wait", plan.search_wait_ms, "Milliseconds to collect search answers")
+            ->check(CLI::Range(0, 600000))
+            ->capture_default_str();
+        sub->add_option("--probes", plan.probes, "Search requests, spread evenly across the wait")
+            ->check(CLI::Range(1, 10))
+            ->capture_default_str();
+        if (sub == plan_template) continue;
+        sub->add_option("PLAN", plan.plan_path, "The plan (CSV), - for standard input")->required();
+    }
+    plan_apply->add_option("--parallel", plan.parallel, "Changes in flight at once")
+        ->check(CLI::Range(1, PENDING_SLOTS))
+        ->capture_default_str();
+    plan_apply->add_option("--report", plan.report_path, "Write a report row per camera to this file");
+    plan_apply->add_option("--report-format", plan.report_format, "Report format (default: by the file's extension)")
+        ->check(CLI::IsMember({"csv", "json"}));
+    plan_apply->add_option("--user", plan.user, "Account for rows without one");
+    plan_password_opt = plan_apply->add_option("--password", plan_password, "Password for rows without one")
+                            ->envname("KEPLIN_PASSWORD");
+    plan_apply->add_option("--wait", plan.wait_ms, "Milliseconds to wait for each answer (text protocol)")
+        ->check(CLI::Range(0, 600000))
+        ->capture_default_str();
+    plan_apply->add_option("--restart-wait", plan.restart_wait_ms, "Milliseconds a camera takes to restart")
+        ->check(CLI::Range(0, 3600000))
+        ->capture_default_str();
+    plan_apply->add_option("--verify-timeout", plan.verify_timeout_ms,
+                           "Milliseconds to search for a camera after its restart")
+        ->check(CLI::Range(0, 3600000))
+        ->capture_default_str();
+
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {
@@ -153,6 +216,8 @@ int main(int argc, char** argv) {
     if (dns2_opt->count()) set.options.dns2 = dns2;
     if (dhcp_opt->count()) set.options.dhcp = dhcp == "on";
     if (port_opt->count()) set.options.http_port = static_cast<uint16_t>(http_port);
+    if (plan_password_opt->count()) plan.password = plan_password;
+    plan.protocol = to_protocol(plan_protocol);
     search.protocol = to_protocol(search_protocol);
     set.protocol = to_protocol(set_protocol);
 
@@ -170,6 +235,9 @@ int main(int argc, char** argv) {
     if (adapters->parsed()) status = run_adapters(adapters_format, out, std::cerr);
     else if (doctor_cmd->parsed()) status = run_doctor(doctor, out, std::cerr);
     else if (search_cmd->parsed()) status = run_search(search, out, std::cerr);
+    else if (plan_template->parsed()) status = run_plan_template(plan, out, std::cerr);
+    else if (plan_check->parsed()) status = run_plan_check(plan, out, std::cerr);
+    else if (plan_apply->parsed()) status = run_plan_apply(plan, out, std::cerr);
     else status = run_set(set, out, std::cerr);
 
     out.flush();

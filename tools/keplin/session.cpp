@@ -368,9 +368,9 @@ int run_search(const SearchCommand& command, std::ostream& out, std::ostream& er
             << " are listed\n";
     }
     const DeviceSource source = source_of(found);
-    if (command.format == "json") write_devices_json(out, source);
-    else if (command.format == "csv") write_devices_csv(out, source);
-    else write_devices_table(out, source);
+    if (command.format == "json") write_devices_json(out, source, command.show_secrets);
+    else if (command.format == "csv") write_devices_csv(out, source, command.show_secrets);
+    else write_devices_table(out, source, command.show_secrets);
     if (command.check) {
         load_adapter_table();
         const std::vector<PcAddress> pc = pc_addresses(adapter_table());

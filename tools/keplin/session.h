@@ -101,6 +101,7 @@ struct SearchCommand {
     int wait_ms = 2500;
     int probes = 1;  // search requests spread across the wait
     std::string format = "table";  // table, json, csv
+    bool show_secrets = false;     // passwords the cameras report, unmasked
     bool check = false;            // warn about unreachable and shared addresses
 };
 
