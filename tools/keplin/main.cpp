@@ -30,7 +30,7 @@ be sent, 2 bad arguments.)";
 
 const char kSetExamples[] = R"(
 TARGET is the IP address, MAC or device id of a listed camera (broadcast
-cameras by IP address only). The camera's current settings are the starting
+cameras by IP address or MAC). The camera's current settings are the starting
 point; only the options given change.
 
 Examples:
