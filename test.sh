@@ -33,28 +33,31 @@ run_ctest() {
   [ "$nfail" -eq 0 ] || failures+=("$name: $nfail failed")
 }
 
+# phase NAME: prints the phase's heading and how long the run has taken so far.
+phase() { echo "== $1 == (at $SECONDS s)"; }
+
 configure_and_build() {
   local dir=$1; shift
   cmake -S . -B "$dir" -G Ninja -DKEPLIN_WERROR=ON "$@" >/dev/null
   cmake --build "$dir" -j "$jobs"
 }
 
-echo "== Normal build =="
+phase "Normal build"
 configure_and_build build
 run_ctest normal build
 
-echo "== AddressSanitizer + UndefinedBehaviorSanitizer =="
+phase "AddressSanitizer + UndefinedBehaviorSanitizer"
 configure_and_build build-asan -DKEPLIN_SANITIZE=address,undefined -DKEPLIN_BENCH=OFF
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
 LSAN_OPTIONS=suppressions=$PWD/tests/lsan.supp:print_suppressions=0 \
 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
   run_ctest asan build-asan
 
-echo "== ThreadSanitizer (engine) =="
+phase "ThreadSanitizer (engine)"
 configure_and_build build-tsan -DKEPLIN_SANITIZE=thread -DKEPLIN_ENGINE_ONLY=ON -DKEPLIN_BENCH=OFF
 TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 run_ctest tsan build-tsan
 
-echo "== Fuzzing (${fuzz_seconds}s shared by every target) =="
+phase "Fuzzing (${fuzz_seconds}s shared by every target)"
 cmake -S . -B build-fuzz -G Ninja -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
   -DKEPLIN_FUZZ=ON -DKEPLIN_ENGINE_ONLY=ON -DKEPLIN_BENCH=OFF >/dev/null
 # target, seed folder (may be empty), dictionary (may be empty)
@@ -86,5 +89,5 @@ done
 
 echo
 for f in "${failures[@]+"${failures[@]}"}"; do echo "FAILED $f"; done
-echo "all: $passed passed, $failed failed"
+echo "all: $passed passed, $failed failed (in $SECONDS s)"
 [ "$failed" -eq 0 ]

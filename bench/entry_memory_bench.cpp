@@ -115,14 +115,14 @@ void Measure(const char* label, bool text) {
     std::ostream out(&sink);
     struct Writer {
         const char* name;
-        void (*write)(std::ostream&, const keplin::cli::DeviceSource&);
+        void (*write)(std::ostream&, const keplin::cli::DeviceSource&, bool);
     };
     for (const Writer& w : {Writer{"table", keplin::cli::write_devices_table},
                             Writer{"json", keplin::cli::write_devices_json},
                             Writer{"csv", keplin::cli::write_devices_csv}}) {
         const long long base = g_inUse.load();
         g_peak = base;
-        w.write(out, source);
+        w.write(out, source, false);
         std::printf("%-10s keplin --format %-5s: %6.0f bytes per entry at its peak above the list\n", label, w.name,
                     double(g_peak.load() - base) / count);
     }

@@ -10,6 +10,7 @@ packages=(
   libcli11-dev nlohmann-json3-dev libcairo2-dev libpango1.0-dev libx11-dev
   xvfb xauth xdg-utils iproute2 util-linux procps poppler-utils nftables
   fonts-liberation fonts-wqy-microhei
+  dpkg-dev file lintian appstream desktop-file-utils man-db
 )
 
 missing=()

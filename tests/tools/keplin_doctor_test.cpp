@@ -174,6 +174,10 @@ TEST(DoctorReversePath, StrictFilteringMattersWithSeveralAdapters) {
     EXPECT_EQ(f[0].level, Level::Problem);
     EXPECT_NE(f[0].what.find("on lan1 with 2 adapters"), std::string::npos) << f[0].what;
     EXPECT_NE(f[0].advice.find("net.ipv4.conf.all.rp_filter=2 net.ipv4.conf.lan1.rp_filter=2"), std::string::npos);
+    proc.write(conf + "eth0.100/rp_filter", "1\n");
+    const std::vector<NetInterface> vlan = {adapter("lan0", "10.213.0.1"), adapter("eth0.100", "10.213.1.1")};
+    EXPECT_NE(check_rp_filter(proc.system(vlan), vlan)[0].advice.find(" net.ipv4.conf.eth0/100.rp_filter=2"),
+              std::string::npos);
 
     // One adapter with an address: nothing arrives on "the other one".
     const std::vector<NetInterface> one = {adapter("lan0", "10.213.0.1"), adapter("lan1")};
@@ -190,7 +194,9 @@ TEST(DoctorReversePath, StrictFilteringMattersWithSeveralAdapters) {
 TEST(DoctorFirewall, NftablesPolicyAndRulesFollowedForEachProtocol) {
     // The usual desktop firewall: only replies the connection tracker knows
     // pass, and the cameras' answers are not among them.
-    std::vector<Finding> f = nft_findings(nft_ruleset("drop", {kEstablished}));
+    const char loopback[] =
+        R"([{"match": {"op": "==", "left": {"meta": {"key": "iif"}}, "right": "lo"}}, {"accept": null}])";
+    std::vector<Finding> f = nft_findings(nft_ruleset("drop", {loopback, kEstablished}));
     ASSERT_EQ(f.size(), 2u) << all_text(f);
     EXPECT_EQ(levels(f), (std::vector<Level>{Level::Problem, Level::Problem}));
     EXPECT_NE(f[0].what.find("text protocol's answers"), std::string::npos);
@@ -227,6 +233,9 @@ TEST(DoctorFirewall, NftablesPolicyAndRulesFollowedForEachProtocol) {
         "drop", {R"([{"match": {"op": "==", "left": {"payload": {"protocol": "ip", "field": "saddr"}}, "right": {"prefix": {"addr": "10.0.0.0", "len": 8}}}}, {"accept": null}])"}));
     EXPECT_EQ(levels(f), (std::vector<Level>{Level::Note, Level::Note})) << all_text(f);
     EXPECT_FALSE(any_problem(f));
+    f = nft_findings(nft_ruleset(
+        "drop", {R"([{"match": {"op": "==", "left": {"payload": {"protocol": "udp", "field": "dport"}}, "right": "@cams"}}, {"accept": null}])"}));
+    EXPECT_EQ(f[0].level, Level::Note) << all_text(f);
 
     // ip6 tables do not see IPv4 answers; unreadable output is said plainly.
     std::string ip6 = nft_ruleset("drop", {});
@@ -242,7 +251,8 @@ TEST(DoctorFirewall, IptablesSaveRules) {
                              "*filter\n:INPUT DROP [0:0]\n:FORWARD DROP [0:0]\n:OUTPUT ACCEPT [0:0]\n:cams - [0:0]\n";
     const std::string tail = "COMMIT\n";
     std::vector<Finding> f = iptables_findings(
-        head + "-A INPUT -m conntrack --ctstate RELATED,ESTABLISHED -j ACCEPT\n-A INPUT -p tcp -m tcp --dport 22 -j ACCEPT\n" +
+        head + "-A INPUT -i lo -j ACCEPT\n-A INPUT -m conntrack --ctstate RELATED,ESTABLISHED -j ACCEPT\n" +
+        "-A INPUT -p tcp -m tcp --dport 22 -j ACCEPT\n-A INPUT -j LOG --log-prefix \"in: \"\n" +
         tail);
     ASSERT_EQ(f.size(), 2u) << all_text(f);
     EXPECT_EQ(levels(f), (std::vector<Level>{Level::Problem, Level::Problem}));

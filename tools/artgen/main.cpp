@@ -1,9 +1,11 @@
-// artgen: draws the setup wizard's bitmaps and its program icon.
+// artgen: draws the setup wizard's bitmaps and the icons of the wizard and
+// the search window.
 //
 //   artgen RES_DIR [--preview DIR]
 //
 // Writes RES_DIR/bmpNNN.bmp for every bitmap, RES_DIR/bitmaps.cmake listing
-// them for the wizard's build, and RES_DIR/icons/tavrinsetup-SIZE.png. With
+// them for the wizard's build, RES_DIR/icons/tavrinsetup-SIZE.png and
+// RES_DIR/icons/keplin-search-SIZE.png. With
 // --preview, also writes each bitmap as DIR/bmpNNN.png for viewing. The
 // output depends only on this program and the fonts, so a second run writes
 // the same bytes.
@@ -32,10 +34,10 @@ cairo_surface_t* Render(const artgen::Picture& picture) {
   return surface;
 }
 
-bool WriteIcon(int size, const std::string& path) {
+bool WriteIcon(void (*draw)(cairo_t*, int), int size, const std::string& path) {
   cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, size, size);
   cairo_t* cr = cairo_create(surface);
-  artgen::DrawIcon(cr, size);
+  draw(cr, size);
   cairo_destroy(cr);
   const bool ok = cairo_surface_write_to_png(surface, path.c_str()) == CAIRO_STATUS_SUCCESS;
   cairo_surface_destroy(surface);
@@ -83,11 +85,17 @@ int main(int argc, char** argv) {
     }
     cairo_surface_destroy(image);
   }
-  for (int size : kIconSizes) {
-    const std::string path = (res / "icons" / ("tavrinsetup-" + std::to_string(size) + ".png")).string();
-    if (!WriteIcon(size, path)) {
-      std::fprintf(stderr, "artgen: cannot write %s\n", path.c_str());
-      ok = false;
+  const struct {
+    const char* name;
+    void (*draw)(cairo_t*, int);
+  } icons[] = {{"tavrinsetup", artgen::DrawIcon}, {"keplin-search", artgen::DrawSearchIcon}};
+  for (const auto& icon : icons) {
+    for (int size : kIconSizes) {
+      const std::string path = (res / "icons" / (std::string(icon.name) + "-" + std::to_string(size) + ".png")).string();
+      if (!WriteIcon(icon.draw, size, path)) {
+        std::fprintf(stderr, "artgen: cannot write %s\n", path.c_str());
+        ok = false;
+      }
     }
   }
   if (!WriteCmakeList((res / "bitmaps.cmake").string())) {

@@ -471,4 +471,20 @@ void DrawIcon(cairo_t* cr, int size) {
   LensMark(cr, s * 0.33);
 }
 
+void DrawSearchIcon(cairo_t* cr, int size) {
+  const double s = size;
+  RoundedRect(cr, s * 0.04, s * 0.04, s * 0.92, s * 0.92, s * 0.2);
+  FillLinear(cr, 0, 0, 0, s, {{0, {64, 196, 142}}, {1, {16, 112, 84}}});
+  cairo_new_path(cr);
+  // A magnifying glass whose lens is the kit's camera lens.
+  const double cx = s * 0.42, cy = s * 0.42, r = s * 0.25;
+  cairo_set_line_cap(cr, CAIRO_LINE_CAP_ROUND);
+  cairo_move_to(cr, cx + r * 0.9, cy + r * 0.9);
+  cairo_line_to(cr, s * 0.8, s * 0.8);
+  Stroke(cr, kWhite, s * 0.11);
+  cairo_new_path(cr);
+  cairo_translate(cr, cx, cy);
+  LensMark(cr, r);
+}
+
 }  // namespace artgen

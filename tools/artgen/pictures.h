@@ -1,4 +1,4 @@
-// The wizard's bitmaps and the program's icon: what each one shows, at the
+// The wizard's bitmaps and the programs' icons: what each one shows, at the
 // size and depth the wizard's resources need.
 #pragma once
 
@@ -19,5 +19,7 @@ const std::vector<Picture>& Pictures();
 
 // The application icon at `size` pixels square, on a transparent ground.
 void DrawIcon(cairo_t* cr, int size);
+// The search window's icon, drawn the same way.
+void DrawSearchIcon(cairo_t* cr, int size);
 
 }  // namespace artgen

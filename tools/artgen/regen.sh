@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Redraws the setup wizard's bitmaps and icons into wizard/res/ (commit the
+# Redraws the setup wizard's bitmaps and the programs' icons into wizard/res/ (commit the
 # result). A second run writes the same bytes: `git status` stays clean.
 #   tools/artgen/regen.sh [BUILD_DIR]      (default: build)
 set -euo pipefail

@@ -16,7 +16,6 @@
 #include <fstream>
 #include <map>
 #include <ostream>
-#include <set>
 #include <sstream>
 
 #include <nlohmann/json.hpp>
@@ -67,12 +66,16 @@ bool parse_ipv4(const std::string& text, uint32_t* address) {
     return true;
 }
 
+// Leading one bits of a mask in host order.
+int prefix_length(uint32_t mask) {
+    int bits = 0;
+    while (bits < 32 && (mask & (0x80000000u >> bits)) != 0) ++bits;
+    return bits;
+}
+
 int prefix_length(const std::string& mask) {
     uint32_t m = 0;
-    if (!parse_ipv4(mask, &m)) return 32;
-    int bits = 0;
-    while (bits < 32 && (m & (0x80000000u >> bits)) != 0) ++bits;
-    return bits;
+    return parse_ipv4(mask, &m) ? prefix_length(m) : 32;
 }
 
 std::string subnet_text(const AdapterAddress& a) {
@@ -253,12 +256,7 @@ std::vector<Finding> check_route(const std::string& route_table) {
         const uint32_t d = ntohl(static_cast<uint32_t>(destination));
         const uint32_t m = ntohl(static_cast<uint32_t>(mask));
         if ((group & m) != (d & m)) continue;
-        const int len = prefix_length([m] {
-            in_addr a{htonl(m)};
-            char text[INET_ADDRSTRLEN] = {};
-            inet_ntop(AF_INET, &a, text, sizeof text);
-            return std::string(text);
-        }());
+        const int len = prefix_length(m);
         if (len > best_len) {
             best_len = len;
             best_iface = w[0];
@@ -342,16 +340,14 @@ const char* port_use(int port) {
 
 std::vector<Finding> check_ports(const DoctorSystem& system) {
     std::vector<Finding> out;
-    std::set<int> reported;
     std::map<int, std::vector<std::string>> by_port;
     std::map<int, bool> unnamed;
     for (const Holder& h : held_ports(system.proc)) {
-        std::vector<std::string> names = owners(system.proc, h.inode);
+        const std::vector<std::string> names = owners(system.proc, h.inode);
         if (names.empty()) unnamed[h.port] = true;
-        for (std::string& n : names)
-            if (std::find(by_port[h.port].begin(), by_port[h.port].end(), n) == by_port[h.port].end())
-                by_port[h.port].push_back(n);
-        by_port[h.port];
+        std::vector<std::string>& listed = by_port[h.port];
+        for (const std::string& n : names)
+            if (std::find(listed.begin(), listed.end(), n) == listed.end()) listed.push_back(n);
     }
     for (const auto& [port, names] : by_port) {
         std::string who = names.empty() ? "a program this user cannot see" : join(names, ", ");
@@ -389,7 +385,11 @@ std::vector<Finding> check_rp_filter(const DoctorSystem& system, const std::vect
                                             : "no adapter filters by strict reverse path")};
     }
     std::string command = "sysctl -w net.ipv4.conf.all.rp_filter=2";
-    for (const std::string& name : strict) command += " net.ipv4.conf." + name + ".rp_filter=2";
+    for (std::string name : strict) {
+        // sysctl writes the dots of an adapter's name (a VLAN's "eth0.100") as slashes.
+        std::replace(name.begin(), name.end(), '.', '/');
+        command += " net.ipv4.conf." + name + ".rp_filter=2";
+    }
     return {finding("rp_filter", Level::Problem,
                     "strict reverse-path filtering (rp_filter=1) on " + join(strict, ", ") + " with " +
                         std::to_string(adapters.size()) +
@@ -523,6 +523,16 @@ std::string findings_json(const std::vector<Finding>& findings) {
     nlohmann::ordered_json report = {{"findings", list}, {"problems", problems}};
     return report.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) + "\n";
 }
+
+const char kDoctorFooter[] = R"(
+Each line is one finding: ok, note or problem, the check, what was found and,
+after a dash, what to do about it. Reading the firewall rules needs root.
+
+Examples:
+  keplin doctor                      the read-only checks
+  sudo keplin doctor --probe         and one search by each protocol
+
+Exit status: 0 nothing wrong found, 1 a problem found, 2 bad arguments.)";
 
 int run_doctor(const DoctorCommand& command, std::ostream& out, std::ostream& err) {
     return run_doctor(command, DoctorSystem::Live(), out, err);

@@ -90,6 +90,9 @@ std::string findings_text(const std::vector<Finding>& findings);
 std::string findings_json(const std::vector<Finding>& findings);
 bool any_problem(const std::vector<Finding>& findings);
 
+// The command's help footer: how to read the report, examples, exit status.
+extern const char kDoctorFooter[];
+
 struct DoctorCommand {
     bool probe = false;
     int wait_ms = 2500;

@@ -253,8 +253,16 @@ Tri nft_holds(const Json& right, const Value& v) {
 struct Field {
     bool applies = true;
     bool known = false;
+    bool interface = false;  // the input interface: never loopback, else unknown
     Value value;
 };
+
+// Headers an IPv4 UDP answer does not have.
+bool foreign_protocol(const std::string& protocol) {
+    static const char* const kForeign[] = {"tcp", "icmp", "icmpv6", "ip6", "sctp", "dccp", "udplite", "arp",
+                                           "esp", "ah", "comp"};
+    return std::any_of(std::begin(kForeign), std::end(kForeign), [&](const char* p) { return protocol == p; });
+}
 
 Field nft_field(const Json& left, const Answer& a) {
     Field f;
@@ -275,7 +283,7 @@ Field nft_field(const Json& left, const Answer& a) {
                 f.value.text = a.daddr;
                 f.known = true;
             }
-        } else if (!protocol.empty()) {
+        } else if (foreign_protocol(protocol)) {
             f.applies = false;
         }
     } else if (left.contains("meta")) {
@@ -284,7 +292,10 @@ Field nft_field(const Json& left, const Answer& a) {
         if (key == "l4proto") f.value = {17, "udp"};
         else if (key == "nfproto" || key == "protocol") f.value = {-1, key == "nfproto" ? "ipv4" : "ip"};
         else if (key == "pkttype") f.value.text = a.pkttype;
-        else f.known = false;
+        else {
+            f.known = false;
+            f.interface = key == "iifname" || key == "iif";
+        }
     } else if (left.contains("ct")) {
         if (left["ct"].value("key", "") == "state") {
             f.value.text = kAnswerState;
@@ -298,9 +309,12 @@ Condition nft_condition(const Json& match) {
     return [match](const Answer& a) {
         const Field f = nft_field(match.value("left", Json()), a);
         if (!f.applies) return Tri::No;
-        if (!f.known) return Tri::Maybe;
         const std::string op = match.value("op", "==");
         const Json& right = match.contains("right") ? match["right"] : Json();
+        if (f.interface && right == "lo" && (op == "==" || op == "!=")) return tri(op == "!=");
+        if (!f.known) return Tri::Maybe;
+        // A named set ("@cams") holds what this check cannot see.
+        if (right.is_string() && right.get<std::string>().compare(0, 1, "@") == 0) return Tri::Maybe;
         if (op == "==" || op == "in") return nft_holds(right, f.value);
         if (op == "!=") return negate(nft_holds(right, f.value));
         if (right.is_number_integer() && f.value.number >= 0) {
@@ -438,6 +452,8 @@ Condition iptables_condition(const std::string& option, const std::vector<std::s
         c = [v](const Answer&) { return word_in(v, kAnswerState); };
     } else if (option == "--pkt-type") {
         c = [v](const Answer& a) { return tri(word_equal(v, a.pkttype)); };
+    } else if (option == "-i" || option == "--in-interface") {
+        c = [v](const Answer&) { return v == "lo" ? Tri::No : Tri::Maybe; };
     } else if (option == "-m" || option == "--match") {
         return nullptr;  // loads a match; its options follow
     } else {

@@ -30,7 +30,7 @@ be sent, 2 bad arguments.)";
 
 const char kSetExamples[] = R"(
 TARGET is the IP address, MAC or device id of a listed camera (broadcast
-cameras by IP address only). The camera's current settings are the starting
+cameras by IP address or MAC). The camera's current settings are the starting
 point; only the options given change.
 
 Examples:
@@ -47,16 +47,6 @@ Exit status: 0 success, 1 the request could not be made, 2 bad arguments or
 values refused, 3 no listed camera matches TARGET, 4 the camera refused
 (401, 403, 0x8001, 0x8002), 5 no answer in time, 6 (--verify) the camera did
 not answer at its new address and port.)";
-
-const char kDoctorFooter[] = R"(
-Each line is one finding: ok, note or problem, the check, what was found and,
-after a dash, what to do about it. Reading the firewall rules needs root.
-
-Examples:
-  keplin doctor                      the read-only checks
-  sudo keplin doctor --probe         and one search by each protocol
-
-Exit status: 0 nothing wrong found, 1 a problem found, 2 bad arguments.)";
 
 const char kPlanExamples[] = R"(
 A plan is a CSV file: 'template' writes one row per camera found, with the
@@ -84,6 +74,7 @@ Protocol to_protocol(const std::string& name) {
 int main(int argc, char** argv) {
     CLI::App app{"Finds network cameras on the LAN and changes their network settings.", "keplin"};
     app.require_subcommand(1);
+    app.set_version_flag("--version", "keplin " KEPLIN_VERSION);
     app.footer("Run 'keplin COMMAND --help' for the options of a command.");
 
     std::string adapters_format = "table";
