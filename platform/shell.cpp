@@ -1,5 +1,7 @@
 #include "platform/shell.h"
 
+#include <fcntl.h>
+#include <poll.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -68,6 +70,60 @@ int RunAndWait(const std::vector<std::string>& argv, const std::vector<std::stri
     pid_t pid = 0;
     if (!Spawn(argv, environment, &pid)) return -1;
     return Wait(pid);
+}
+
+CapturedOutput RunAndCapture(const std::vector<std::string>& argv) {
+    CapturedOutput result;
+    int out_pipe[2], err_pipe[2];
+    if (argv.empty() || argv[0].empty() || pipe2(out_pipe, O_CLOEXEC) != 0) return result;
+    if (pipe2(err_pipe, O_CLOEXEC) != 0) {
+        close(out_pipe[0]);
+        close(out_pipe[1]);
+        return result;
+    }
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, out_pipe[1], STDOUT_FILENO);
+    posix_spawn_file_actions_adddup2(&actions, err_pipe[1], STDERR_FILENO);
+    posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+    std::vector<char*> args = PointerVector(argv);
+    pid_t pid = -1;
+    const int spawned = posix_spawnp(&pid, args[0], &actions, nullptr, args.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    close(out_pipe[1]);
+    close(err_pipe[1]);
+    if (spawned != 0) {
+        close(out_pipe[0]);
+        close(err_pipe[0]);
+        return result;
+    }
+    result.started = true;
+    // Both pipes are read together, so that neither fills while the other is read.
+    pollfd fds[2] = {{out_pipe[0], POLLIN, 0}, {err_pipe[0], POLLIN, 0}};
+    std::string* sinks[2] = {&result.out, &result.err};
+    int open_pipes = 2;
+    std::vector<char> buffer(1 << 16);
+    while (open_pipes > 0) {
+        if (poll(fds, 2, -1) < 0) {
+            if (errno == EINTR) continue;
+            break;
+        }
+        for (int k = 0; k < 2; ++k) {
+            if (fds[k].fd < 0 || fds[k].revents == 0) continue;
+            const ssize_t n = read(fds[k].fd, buffer.data(), buffer.size());
+            if (n > 0) {
+                sinks[k]->append(buffer.data(), static_cast<size_t>(n));
+            } else if (n == 0 || errno != EINTR) {
+                close(fds[k].fd);
+                fds[k].fd = -1;
+                --open_pipes;
+            }
+        }
+    }
+    for (pollfd& p : fds)
+        if (p.fd >= 0) close(p.fd);
+    result.status = Wait(pid);
+    return result;
 }
 
 bool SpawnDetached(const std::vector<std::string>& argv) {

@@ -19,6 +19,18 @@ bool SpawnDetached(const std::vector<std::string>& argv);
 // signal that ended it, or -1 when it could not be started.
 int RunAndWait(const std::vector<std::string>& argv, const std::vector<std::string>& environment = {});
 
+// What a program printed and how it ended.
+struct CapturedOutput {
+    bool started = false;  // false: the program could not be started
+    int status = -1;       // exit status, 128 + the signal that ended it, or -1
+    std::string out;
+    std::string err;
+};
+
+// Runs `argv[0]` (looked up in PATH) with the given arguments, its standard
+// input empty, and collects both of its outputs until it ends.
+CapturedOutput RunAndCapture(const std::vector<std::string>& argv);
+
 // Opens `url` in the user's default browser (xdg-open). False for an empty
 // text, for a text that the opener would take as an option (a leading '-'),
 // or when the opener cannot be started.

@@ -1,5 +1,7 @@
 #include "lab_support.h"
 
+#include "platform/shell.h"
+
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <poll.h>
@@ -367,61 +369,12 @@ std::vector<UdpSocket::Received> UdpSocket::receiveUntilQuiet(std::chrono::milli
 
 ProgramOutput runProgram(const std::vector<std::string>& argv) {
   if (argv.empty()) throw std::runtime_error("runProgram: no program");
-  std::vector<std::string> args = argv;
-  std::vector<char*> raw;
-  for (std::string& a : args) raw.push_back(a.data());
-  raw.push_back(nullptr);
-
-  int out_pipe[2], err_pipe[2];
-  if (pipe2(out_pipe, O_CLOEXEC) != 0) fail("pipe");
-  if (pipe2(err_pipe, O_CLOEXEC) != 0) {
-    close(out_pipe[0]);
-    close(out_pipe[1]);
-    fail("pipe");
-  }
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_adddup2(&actions, out_pipe[1], STDOUT_FILENO);
-  posix_spawn_file_actions_adddup2(&actions, err_pipe[1], STDERR_FILENO);
-  pid_t pid;
-  int rc = posix_spawnp(&pid, raw[0], &actions, nullptr, raw.data(), environ);
-  posix_spawn_file_actions_destroy(&actions);
-  close(out_pipe[1]);
-  close(err_pipe[1]);
-  if (rc != 0) {
-    close(out_pipe[0]);
-    close(err_pipe[0]);
-    throw std::runtime_error("cannot start " + argv[0]);
-  }
-
+  platform::CapturedOutput captured = platform::RunAndCapture(argv);
+  if (!captured.started) throw std::runtime_error("cannot start " + argv[0]);
   ProgramOutput result;
-  pollfd fds[2] = {{out_pipe[0], POLLIN, 0}, {err_pipe[0], POLLIN, 0}};
-  std::string* sinks[2] = {&result.out, &result.err};
-  int open_pipes = 2;
-  std::vector<char> buffer(1 << 16);
-  while (open_pipes > 0) {
-    if (poll(fds, 2, -1) < 0) {
-      if (errno == EINTR) continue;
-      break;
-    }
-    for (int i = 0; i < 2; ++i) {
-      if (fds[i].fd < 0 || fds[i].revents == 0) continue;
-      ssize_t n = read(fds[i].fd, buffer.data(), buffer.size());
-      if (n > 0) {
-        sinks[i]->append(buffer.data(), static_cast<size_t>(n));
-      } else if (n == 0 || errno != EINTR) {
-        close(fds[i].fd);
-        fds[i].fd = -1;
-        --open_pipes;
-      }
-    }
-  }
-  for (pollfd& p : fds)
-    if (p.fd >= 0) close(p.fd);
-  int status = 0;
-  while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-  }
-  result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  result.status = captured.status;
+  result.out = std::move(captured.out);
+  result.err = std::move(captured.err);
   return result;
 }
 

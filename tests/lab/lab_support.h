@@ -134,13 +134,14 @@ class UdpSocket {
 
 // What a program printed and how it ended.
 struct ProgramOutput {
-  int status = -1;  // exit status; -1 when it did not exit normally
+  int status = -1;  // exit status, or 128 + the signal that ended it
   std::string out;
   std::string err;
 };
 
-// Runs argv (argv[0] looked up in PATH) to its end in this namespace and
-// collects both outputs; throws std::runtime_error when it cannot start.
+// Runs argv (argv[0] looked up in PATH, standard input empty) to its end in
+// this namespace and collects both outputs; throws std::runtime_error when it
+// cannot start.
 ProgramOutput runProgram(const std::vector<std::string>& argv);
 
 // A fresh folder under $TMPDIR (or /tmp); the caller removes it.

@@ -4,6 +4,7 @@
 
 #include <unistd.h>
 
+#include <csignal>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -40,6 +41,20 @@ TEST(Shell, ArgumentsReachTheProgramUnchangedWithoutAShell) {
     EXPECT_EQ(access(marker.c_str(), F_OK), 0);
     EXPECT_NE(access("shell_test_injected", F_OK), 0);
     std::remove(marker.c_str());
+}
+
+TEST(Shell, CapturedOutputsStaySeparateAndLargeOutputDoesNotStall) {
+    // 200 KB on each output: more than a pipe holds, so both must be read together.
+    const auto r = platform::RunAndCapture(
+        {"sh", "-c", "head -c 200000 /dev/zero | tr '\\0' o; head -c 200000 /dev/zero | tr '\\0' e >&2; read x; exit 3"});
+    ASSERT_TRUE(r.started);
+    EXPECT_EQ(r.status, 3);  // `read` met an empty standard input and did not wait
+    EXPECT_EQ(r.out, std::string(200000, 'o'));
+    EXPECT_EQ(r.err, std::string(200000, 'e'));
+
+    EXPECT_EQ(platform::RunAndCapture({"sh", "-c", "kill -TERM $$"}).status, 128 + SIGTERM);
+    EXPECT_FALSE(platform::RunAndCapture({"/nonexistent/program"}).started);
+    EXPECT_FALSE(platform::RunAndCapture({}).started);
 }
 
 }  // namespace

@@ -2,12 +2,8 @@
 
 #include <arpa/inet.h>
 #include <dirent.h>
-#include <fcntl.h>
 #include <ifaddrs.h>
 #include <net/if.h>
-#include <poll.h>
-#include <spawn.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -20,9 +16,8 @@
 
 #include <nlohmann/json.hpp>
 
+#include "platform/shell.h"
 #include "tools/keplin/session.h"
-
-extern char** environ;
 
 namespace keplin::cli {
 
@@ -143,63 +138,16 @@ std::vector<NetInterface> read_interfaces() {
 }
 
 CommandOutput run_command(const std::vector<std::string>& argv) {
+    platform::CapturedOutput captured = platform::RunAndCapture(argv);
     CommandOutput result;
-    int out_pipe[2], err_pipe[2];
-    if (argv.empty() || pipe2(out_pipe, O_CLOEXEC) != 0) return result;
-    if (pipe2(err_pipe, O_CLOEXEC) != 0) {
-        close(out_pipe[0]);
-        close(out_pipe[1]);
-        return result;
-    }
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, out_pipe[1], STDOUT_FILENO);
-    posix_spawn_file_actions_adddup2(&actions, err_pipe[1], STDERR_FILENO);
-    posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
-    std::vector<char*> args;
-    for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
-    args.push_back(nullptr);
-    pid_t pid = -1;
-    const int spawned = posix_spawnp(&pid, args[0], &actions, nullptr, args.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    close(out_pipe[1]);
-    close(err_pipe[1]);
-    if (spawned != 0) {
-        close(out_pipe[0]);
-        close(err_pipe[0]);
+    if (!captured.started) {
         result.status = 127;
-        result.err = argv[0] + ": not found";
+        if (!argv.empty()) result.err = argv[0] + ": not found";
         return result;
     }
-    // Both pipes are read together, so that neither fills while the other is read.
-    pollfd fds[2] = {{out_pipe[0], POLLIN, 0}, {err_pipe[0], POLLIN, 0}};
-    std::string* sinks[2] = {&result.out, &result.err};
-    int open_pipes = 2;
-    while (open_pipes > 0) {
-        if (poll(fds, 2, -1) < 0) {
-            if (errno == EINTR) continue;
-            break;
-        }
-        for (int k = 0; k < 2; ++k) {
-            if (fds[k].fd < 0 || fds[k].revents == 0) continue;
-            char buffer[4096];
-            const ssize_t n = read(fds[k].fd, buffer, sizeof buffer);
-            if (n > 0) {
-                sinks[k]->append(buffer, static_cast<size_t>(n));
-            } else if (n == 0 || errno != EINTR) {
-                close(fds[k].fd);
-                fds[k].fd = -1;
-                --open_pipes;
-            }
-        }
-    }
-    for (pollfd& p : fds)
-        if (p.fd >= 0) close(p.fd);
-    int status = 0;
-    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-    }
-    // posix_spawnp reports a missing program as an exit status of 127 on glibc.
-    result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    result.status = captured.status;
+    result.out = std::move(captured.out);
+    result.err = std::move(captured.err);
     return result;
 }
 
