@@ -398,9 +398,9 @@ std::vector<Finding> nft_findings(const std::string& text) {
 
 namespace {
 
-Tri port_in(const std::string& spec, int port) {
+Tri port_in(const std::string& written, int port) {
     if (port < 0) return Tri::Maybe;
-    std::istringstream parts(spec);
+    std::istringstream parts(written);
     for (std::string part; std::getline(parts, part, ',');) {
         const size_t colon = part.find(':');
         const int lo = colon == 0 ? 0 : std::atoi(part.c_str());
@@ -410,15 +410,15 @@ Tri port_in(const std::string& spec, int port) {
     return Tri::No;
 }
 
-Tri address_in(const std::string& spec, const std::string& address) {
+Tri address_in(const std::string& written, const std::string& address) {
     uint32_t x = 0;
     if (!to_address(address, &x)) return Tri::Maybe;
-    const size_t slash = spec.find('/');
+    const size_t slash = written.find('/');
     uint32_t net = 0;
-    if (!to_address(spec.substr(0, slash), &net)) return Tri::Maybe;
+    if (!to_address(written.substr(0, slash), &net)) return Tri::Maybe;
     uint32_t mask = 0xffffffffu;
     if (slash != std::string::npos) {
-        const std::string m = spec.substr(slash + 1);
+        const std::string m = written.substr(slash + 1);
         if (m.find('.') != std::string::npos) {
             if (!to_address(m, &mask)) return Tri::Maybe;
         } else {
